@@ -1,0 +1,62 @@
+// veloplot-render: runs the window's start-up and commands without a window and writes what the
+// window would show: its text, its state as JSON, or a picture of its client area.
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/paint.h"
+#include "app/render_options.h"
+#include "app/startup.h"
+#include "app/state_json.h"
+
+namespace {
+
+constexpr int kExitLoaded = 0;
+constexpr int kExitMessage = 1;
+constexpr int kExitUsage = 2;
+
+int usageError(const std::string& reason) {
+  std::fprintf(stderr, "veloplot-render: %s\n%s", reason.c_str(), kRenderUsage);
+  return kExitUsage;
+}
+
+void writeBytes(std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), stdout); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  RenderOptions options;
+  std::string error;
+  const std::vector<std::string_view> args(argv + 1, argv + argc);
+  if (!parseRenderOptions(args, options, error)) return usageError(error);
+  if (options.showHelp) {
+    writeBytes(kRenderUsage);
+    return kExitLoaded;
+  }
+  if (options.showVersion) {
+    writeBytes("veloplot-render " VELOPLOT_VERSION "\n");
+    return kExitLoaded;
+  }
+  if (!options.outputPath.empty()) return usageError("picture output is not available yet");
+
+  AppState state;
+  const std::vector<std::string> tokens(options.files.begin(),
+                                        options.files.begin() + (options.files.empty() ? 0 : 1));
+  startUpWithTokens(state, tokens);
+  // The window remembers its client size at its first paint, before any key can arrive.
+  state.clientWidth = options.width;
+  state.clientHeight = options.height;
+  replayEvents(state, options.events);
+
+  if (options.printText) writeBytes(windowText(state));
+  if (options.printText && options.printState) writeBytes("\n");
+  if (options.printState) writeBytes(stateToJson(state) + "\n");
+  std::fflush(stdout);
+
+  if (state.messageText) {
+    std::fprintf(stderr, "%s\n", state.messageText->c_str());
+    return kExitMessage;
+  }
+  return kExitLoaded;
+}

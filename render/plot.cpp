@@ -1,0 +1,270 @@
+#include "render/plot.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+
+#include "render/number_text.h"
+
+PlotRect plotRectFor(int w, int h) {
+  return PlotRect{300, 10, w >= 670 ? w - 70 : 600, h >= 240 ? h - 30 : 210};
+}
+
+namespace {
+
+// Offsets are cut to this size before they become ints, so that a value far outside the
+// displayed range still gives a coordinate that every later sum can hold.
+constexpr double kOffsetLimit = 1 << 28;
+
+// The filter runs over this many rows at a time: the flags and colour indices of a block and
+// the block's share of every tested column stay in the fastest caches.
+constexpr std::size_t kBlockRows = 4096;
+
+// Beyond the five tick colours every index is black; indices are kept in a byte up to here.
+constexpr std::uint8_t kFirstBlackBeyondTicks = 5;
+
+// Maps a value of one dimension to a pixel coordinate: origin + trunc((v - minValue) * scale).
+struct AxisMap {
+  int origin;
+  double minValue;
+  double scale;
+};
+
+// The integer difference of the edges is converted to double before the division.
+AxisMap horizontalMap(const PlotRect& r, const DimScale& dim) {
+  return AxisMap{r.left, dim.minValue, (r.right - r.left) / (dim.maxValue - dim.minValue)};
+}
+
+// Negative scale: larger values lie higher.
+AxisMap verticalMap(const PlotRect& r, const DimScale& dim) {
+  return AxisMap{r.bottom, dim.minValue, (r.top - r.bottom) / (dim.maxValue - dim.minValue)};
+}
+
+int gridCoordinate(const AxisMap& map, double value) {
+  const double offset = (value - map.minValue) * map.scale;
+  if (!(offset > -kOffsetLimit)) return map.origin - static_cast<int>(kOffsetLimit);
+  if (offset > kOffsetLimit) return map.origin + static_cast<int>(kOffsetLimit);
+  return map.origin + static_cast<int>(offset);
+}
+
+bool isDimension(int index, std::size_t count) {
+  return index >= 0 && static_cast<std::size_t>(index) < count;
+}
+
+std::uint32_t pixelFromColorRef(ColorRef c) {
+  const std::uint32_t red = c & 0xFF;
+  const std::uint32_t green = (c >> 8) & 0xFF;
+  const std::uint32_t blue = (c >> 16) & 0xFF;
+  return 0xFF000000u | red << 16 | green << 8 | blue;
+}
+
+struct ValueWindow {
+  double low;
+  double high;
+};
+
+// One non-Free dimension as the block filter tests it. A range test (Band, XAxis, YAxis) has a
+// single window; a Multi test has one per tick and sets the colour index of the rows it keeps.
+struct DimensionTest {
+  const double* values;
+  bool setsColor;
+  std::vector<ValueWindow> windows;
+};
+
+std::vector<DimensionTest> dimensionTests(const std::vector<std::vector<double>>& columns,
+                                          const std::vector<DimScale>& dims,
+                                          std::size_t dimCount) {
+  std::vector<DimensionTest> tests;
+  for (std::size_t j = 0; j < dimCount; ++j) {
+    const DimScale& d = dims[j];
+    const double* values = columns[j].data();
+    switch (d.mode) {
+      case DimMode::Band:
+        tests.push_back({values, false, {{d.center - d.tolerance, d.center + d.tolerance}}});
+        break;
+      case DimMode::XAxis:
+      case DimMode::YAxis:
+        tests.push_back({values, false, {{d.minValue, d.maxValue}}});
+        break;
+      case DimMode::Multi: {
+        DimensionTest test{values, true, {}};
+        for (const double t : d.ticks) test.windows.push_back({t - d.tolerance, t + d.tolerance});
+        tests.push_back(std::move(test));
+        break;
+      }
+      default:
+        break;
+    }
+  }
+  return tests;
+}
+
+// The loops below are kept free of early exits so that the compiler turns them into vector code;
+// NaN fails every comparison and so every window.
+void keepInWindow(const double* values, std::size_t count, ValueWindow w, std::uint8_t* pass) {
+  for (std::size_t i = 0; i < count; ++i) {
+    const double v = values[i];
+    pass[i] &= static_cast<std::uint8_t>((w.low <= v) & (v <= w.high));
+  }
+}
+
+// Ticks are visited in order and each match overwrites the colour index, so the highest
+// matching tick wins, as in the row-by-row rule.
+void keepNearTicks(const double* values, std::size_t count, const std::vector<ValueWindow>& windows,
+                   std::uint8_t* pass, std::uint8_t* color) {
+  std::array<std::uint8_t, kBlockRows> near{};
+  for (std::size_t k = 0; k < windows.size(); ++k) {
+    const ValueWindow w = windows[k];
+    const auto index = static_cast<std::uint8_t>(std::min<std::size_t>(k, kFirstBlackBeyondTicks));
+    for (std::size_t i = 0; i < count; ++i) {
+      const double v = values[i];
+      const std::uint8_t match = (w.low <= v) & (v <= w.high);
+      color[i] = match ? index : color[i];
+      near[i] |= match;
+    }
+  }
+  for (std::size_t i = 0; i < count; ++i) pass[i] &= near[i];
+}
+
+// The truncated offset when it lies within the limit, else false; NaN lies within no limit.
+bool pixelOffset(double value, const AxisMap& map, std::int64_t& offset) {
+  const double scaled = (value - map.minValue) * map.scale;
+  if (!(scaled > -kOffsetLimit && scaled < kOffsetLimit)) return false;
+  offset = map.origin + static_cast<std::int64_t>(scaled);
+  return true;
+}
+
+}  // namespace
+
+void drawFrameAndGrid(Canvas& canvas, int clientRight, int clientBottom,
+                      const std::vector<DimScale>& dims, int xDim, int yDim) {
+  const std::uintptr_t previousPen = canvas.selectFramePen();
+  const PlotRect r = plotRectFor(clientRight, clientBottom);
+
+  canvas.moveTo(r.left, r.bottom);
+  canvas.lineTo(r.left, r.top);
+  canvas.lineTo(r.right, r.top);
+  canvas.lineTo(r.right, r.bottom);
+  canvas.lineTo(r.left, r.bottom);
+
+  if (isDimension(xDim, dims.size())) {
+    const AxisMap map = horizontalMap(r, dims[xDim]);
+    for (const double t : dims[xDim].ticks) {
+      const int x = gridCoordinate(map, t);
+      canvas.moveTo(x, r.bottom);
+      canvas.lineTo(x, r.top);
+      canvas.textOut(x - 5, r.bottom + 5, formatNumber(t));
+    }
+  }
+  if (isDimension(yDim, dims.size())) {
+    const AxisMap map = verticalMap(r, dims[yDim]);
+    for (const double t : dims[yDim].ticks) {
+      const int y = gridCoordinate(map, t);
+      canvas.moveTo(r.left, y);
+      canvas.lineTo(r.right, y);
+      canvas.textOut(r.right + 5, y - 5, formatNumber(t));
+    }
+  }
+
+  canvas.restorePen(previousPen);
+}
+
+ColorRef tickColor(unsigned g) {
+  static constexpr std::array<ColorRef, 5> kTickColors = {0x000000FF, 0x0000FF00, 0x00000000,
+                                                          0x00FF0000, 0x00FF00FF};
+  return g < kTickColors.size() ? kTickColors[g] : 0x00000000;
+}
+
+std::optional<unsigned> rowPasses(std::span<const double> rowValues,
+                                  const std::vector<DimScale>& dims) {
+  unsigned g = 2;
+  const std::size_t count = std::min(rowValues.size(), dims.size());
+  for (std::size_t j = 0; j < count; ++j) {
+    const double v = rowValues[j];
+    const DimScale& d = dims[j];
+    switch (d.mode) {
+      case DimMode::Band:
+        if (!(d.center - d.tolerance <= v && v <= d.center + d.tolerance)) return std::nullopt;
+        break;
+      case DimMode::Multi: {
+        bool near = false;
+        for (std::size_t k = 0; k < d.ticks.size(); ++k) {
+          if (d.ticks[k] - d.tolerance <= v && v <= d.ticks[k] + d.tolerance) {
+            g = static_cast<unsigned>(k);
+            near = true;
+          }
+        }
+        if (!near) return std::nullopt;
+        break;
+      }
+      case DimMode::XAxis:
+      case DimMode::YAxis:
+        if (!(d.minValue <= v && v <= d.maxValue)) return std::nullopt;
+        break;
+      default:
+        break;
+    }
+  }
+  return g;
+}
+
+void plotPoints(Canvas& canvas, int clientRight, int clientBottom,
+                const std::vector<std::vector<double>>& columns, const std::vector<DimScale>& dims,
+                int xDim, int yDim) {
+  const std::size_t dimCount = std::min(columns.size(), dims.size());
+  if (!isDimension(xDim, dimCount) || !isDimension(yDim, dimCount)) return;
+  std::size_t rows = columns[0].size();
+  for (const auto& column : columns) rows = std::min(rows, column.size());
+
+  const PlotRect r = plotRectFor(clientRight, clientBottom);
+  const AxisMap xMap = horizontalMap(r, dims[xDim]);
+  const AxisMap yMap = verticalMap(r, dims[yDim]);
+  const double* xs = columns[xDim].data();
+  const double* ys = columns[yDim].data();
+  const std::vector<DimensionTest> tests = dimensionTests(columns, dims, dimCount);
+
+  std::array<std::uint32_t, kFirstBlackBeyondTicks + 1> palette;
+  for (unsigned g = 0; g < palette.size(); ++g) palette[g] = pixelFromColorRef(tickColor(g));
+
+  const PixelImage image = canvas.beginPixels();
+  if (image.pixels == nullptr) {
+    canvas.endPixels();
+    return;
+  }
+  const auto width = static_cast<std::uint64_t>(std::max(image.width, 0));
+  const auto height = static_cast<std::uint64_t>(std::max(image.height, 0));
+
+  std::array<std::uint8_t, kBlockRows> pass;
+  std::array<std::uint8_t, kBlockRows> color;
+  std::array<std::uint16_t, kBlockRows> passing;
+  for (std::size_t start = 0; start < rows; start += kBlockRows) {
+    const std::size_t count = std::min(kBlockRows, rows - start);
+    std::fill_n(pass.begin(), count, std::uint8_t{1});
+    std::fill_n(color.begin(), count, std::uint8_t{2});
+    for (const DimensionTest& test : tests) {
+      if (test.setsColor) {
+        keepNearTicks(test.values + start, count, test.windows, pass.data(), color.data());
+      } else {
+        keepInWindow(test.values + start, count, test.windows[0], pass.data());
+      }
+    }
+
+    std::size_t passCount = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+      passing[passCount] = static_cast<std::uint16_t>(i);
+      passCount += pass[i];
+    }
+    for (std::size_t n = 0; n < passCount; ++n) {
+      const std::size_t i = passing[n];
+      std::int64_t x = 0;
+      std::int64_t y = 0;
+      if (!pixelOffset(xs[start + i], xMap, x) || !pixelOffset(ys[start + i], yMap, y)) continue;
+      if (static_cast<std::uint64_t>(x) >= width || static_cast<std::uint64_t>(y) >= height) {
+        continue;
+      }
+      image.pixels[y * image.stride + x] = palette[color[i]];
+    }
+  }
+  canvas.endPixels();
+}

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Installs everything the build, the tests and the benchmarks need on a fresh Debian machine.
+# Safe to run again: apt-get skips what is already there.
+set -euo pipefail
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+
+want_windows=1
+for arg in "$@"; do
+  case "$arg" in
+    --no-windows) want_windows=0 ;;
+  esac
+done
+
+core_packages=(
+  build-essential cmake ninja-build pkg-config clang libclang-rt-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev libfast-float-dev
+  libcairo2-dev libpango1.0-dev libgtk-3-dev fonts-dejavu-core
+  xvfb xdotool x11-utils imagemagick python3 python3-pil
+)
+windows_packages=(
+  g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386
+)
+
+missing() {
+  local pkg
+  for pkg in "$@"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || echo "$pkg"
+  done
+}
+
+if [ "$want_windows" = 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
+fi
+
+packages=("${core_packages[@]}")
+if [ "$want_windows" = 1 ]; then packages+=("${windows_packages[@]}"); fi
+todo=$(missing "${packages[@]}")
+if [ -n "$todo" ]; then
+  $SUDO apt-get update -q
+  # shellcheck disable=SC2086
+  $SUDO apt-get install -y -q --no-install-recommends $todo
+fi
