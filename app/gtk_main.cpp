@@ -75,7 +75,7 @@ gboolean onKeyPress(GtkWidget*, GdkEventKey* event, MainWindow* window) {
   if (event->state & GDK_MOD1_MASK) {
     // Alt + a character is the menu's business: mnemonics, and the About box's accelerators.
     if (character == '?' || character == '/') {
-      runAboutBox(GTK_WINDOW(window->toplevel));
+      runAboutBox(window->client);
       return TRUE;
     }
     return FALSE;
@@ -154,9 +154,13 @@ gboolean onDraw(GtkWidget* widget, cairo_t* cr, MainWindow* window) {
   return TRUE;
 }
 
-void onExit(GtkMenuItem*, MainWindow* window) { gtk_widget_destroy(window->toplevel); }
+void onExit(GtkMenuItem*, MainWindow* window) {
+  gtk_widget_destroy(window->toplevel);
+}
 
-void onAbout(GtkMenuItem*, MainWindow* window) { runAboutBox(GTK_WINDOW(window->toplevel)); }
+void onAbout(GtkMenuItem*, MainWindow* window) {
+  runAboutBox(window->client);
+}
 
 GtkWidget* addMenu(GtkWidget* menuBar, const char* label) {
   GtkWidget* item = gtk_menu_item_new_with_mnemonic(label);
@@ -219,6 +223,8 @@ void buildMainWindow(MainWindow& window) {
   gtk_box_pack_start(GTK_BOX(box), menuBar, FALSE, FALSE, 0);
   gtk_box_pack_start(GTK_BOX(box), window.client, TRUE, TRUE, 0);
   gtk_container_add(GTK_CONTAINER(toplevel), box);
+  // A hidden menu bar asks for no height at all.
+  gtk_widget_show_all(box);
   setDefaultSize(toplevel, menuBar);
 
   g_signal_connect(window.toplevel, "destroy", G_CALLBACK(gtk_main_quit), nullptr);
@@ -242,8 +248,12 @@ int main(int argc, char** argv) {
   }
   // The shell has split the words already, so a file name with blanks arrives whole.
   startUpWithTokens(window.state, std::vector<std::string>(argv + 1, argv + argc));
+  if (window.tracePaint) {
+    std::fprintf(stderr, "veloplot: start-up done %.3f ms after start\n",
+                 (g_get_monotonic_time() - window.startMicros) / 1000.0);
+  }
   buildMainWindow(window);
-  gtk_widget_show_all(window.toplevel);
+  gtk_widget_show(window.toplevel);
   gtk_main();
   if (window.image) cairo_surface_destroy(window.image);
   return 0;

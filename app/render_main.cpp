@@ -9,6 +9,7 @@
 #include "app/render_options.h"
 #include "app/startup.h"
 #include "app/state_json.h"
+#include "render/picture_file.h"
 
 namespace {
 
@@ -38,7 +39,6 @@ int main(int argc, char** argv) {
     writeBytes("veloplot-render " VELOPLOT_VERSION "\n");
     return kExitLoaded;
   }
-  if (!options.outputPath.empty()) return usageError("picture output is not available yet");
 
   AppState state;
   const std::vector<std::string> tokens(options.files.begin(),
@@ -48,6 +48,11 @@ int main(int argc, char** argv) {
   state.clientWidth = options.width;
   state.clientHeight = options.height;
   replayEvents(state, options.events);
+  if (!options.outputPath.empty() &&
+      !writePicture(state, options.width, options.height, options.outputPath, error)) {
+    std::fprintf(stderr, "veloplot-render: %s\n", error.c_str());
+    return kExitUsage;
+  }
 
   if (options.printText) writeBytes(windowText(state));
   if (options.printText && options.printState) writeBytes("\n");

@@ -2,8 +2,10 @@
 # which set VELOPLOT_MINGW_TRIPLET first.
 set(CMAKE_SYSTEM_NAME Windows)
 
-set(CMAKE_C_COMPILER ${VELOPLOT_MINGW_TRIPLET}-gcc)
-set(CMAKE_CXX_COMPILER ${VELOPLOT_MINGW_TRIPLET}-g++)
+# The posix thread model: GoogleTest needs std::mutex, which the win32 model's library lacks.
+# Linked statically like the rest, it adds no DLL.
+set(CMAKE_C_COMPILER ${VELOPLOT_MINGW_TRIPLET}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${VELOPLOT_MINGW_TRIPLET}-g++-posix)
 set(CMAKE_RC_COMPILER ${VELOPLOT_MINGW_TRIPLET}-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/${VELOPLOT_MINGW_TRIPLET})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

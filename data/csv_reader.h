@@ -25,6 +25,11 @@
 bool readCsvTable(std::FILE* file, DataTable& table, std::string& message,
                   std::uint64_t expectedBytes = 0);
 
+// As readCsvTable, reading `blockBytes` at a time; tests shrink the blocks to cut numbers and line
+// ends at every position.
+bool readCsvTableBlockwise(std::FILE* file, DataTable& table, std::string& message,
+                           std::uint64_t expectedBytes, std::size_t blockBytes);
+
 // The same reader over bytes in memory.
 bool readCsvText(std::string_view text, DataTable& table, std::string& message);
 

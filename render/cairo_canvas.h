@@ -57,5 +57,6 @@ std::string utf8FromWindows1252(std::string_view text);
 // repainted: white, then the text and, beside it, the plot.
 void paintClientSurface(AppState& state, cairo_surface_t* target, int width, int height);
 
-// A new ARGB32 image with the client area painted by paintClientSurface. The caller destroys it; on failure its status is not CAIRO_STATUS_SUCCESS.
+// A new ARGB32 image with the client area painted by paintClientSurface. The caller destroys it; on
+// failure its status is not CAIRO_STATUS_SUCCESS.
 cairo_surface_t* paintImage(AppState& state, int width, int height);

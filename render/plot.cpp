@@ -73,8 +73,7 @@ struct DimensionTest {
 };
 
 std::vector<DimensionTest> dimensionTests(const std::vector<std::vector<double>>& columns,
-                                          const std::vector<DimScale>& dims,
-                                          std::size_t dimCount) {
+                                          const std::vector<DimScale>& dims, std::size_t dimCount) {
   std::vector<DimensionTest> tests;
   for (std::size_t j = 0; j < dimCount; ++j) {
     const DimScale& d = dims[j];
@@ -100,31 +99,32 @@ std::vector<DimensionTest> dimensionTests(const std::vector<std::vector<double>>
   return tests;
 }
 
-// The loops below are kept free of early exits so that the compiler turns them into vector code;
-// NaN fails every comparison and so every window.
+// The loops below are kept free of early exits and write one array each, so that the compiler
+// turns them into vector code; NaN fails every comparison and so every window.
 void keepInWindow(const double* values, std::size_t count, ValueWindow w, std::uint8_t* pass) {
   for (std::size_t i = 0; i < count; ++i) {
     const double v = values[i];
-    pass[i] &= static_cast<std::uint8_t>((w.low <= v) & (v <= w.high));
+    pass[i] = w.low <= v && v <= w.high ? pass[i] : 0;
   }
 }
 
-// Ticks are visited in order and each match overwrites the colour index, so the highest
-// matching tick wins, as in the row-by-row rule.
+// Ticks are visited in order and each match overwrites the earlier ones, so the highest matching
+// tick wins, as in the row-by-row rule.
 void keepNearTicks(const double* values, std::size_t count, const std::vector<ValueWindow>& windows,
                    std::uint8_t* pass, std::uint8_t* color) {
-  std::array<std::uint8_t, kBlockRows> near{};
+  // Per row 0 when no tick matched, else the colour index of the last match + 1.
+  std::array<std::uint8_t, kBlockRows> nearest{};
   for (std::size_t k = 0; k < windows.size(); ++k) {
     const ValueWindow w = windows[k];
-    const auto index = static_cast<std::uint8_t>(std::min<std::size_t>(k, kFirstBlackBeyondTicks));
+    const auto mark =
+        static_cast<std::uint8_t>(std::min<std::size_t>(k, kFirstBlackBeyondTicks) + 1);
     for (std::size_t i = 0; i < count; ++i) {
       const double v = values[i];
-      const std::uint8_t match = (w.low <= v) & (v <= w.high);
-      color[i] = match ? index : color[i];
-      near[i] |= match;
+      nearest[i] = w.low <= v && v <= w.high ? mark : nearest[i];
     }
   }
-  for (std::size_t i = 0; i < count; ++i) pass[i] &= near[i];
+  for (std::size_t i = 0; i < count; ++i) pass[i] = nearest[i] != 0 ? pass[i] : 0;
+  for (std::size_t i = 0; i < count; ++i) color[i] = nearest[i] != 0 ? nearest[i] - 1 : color[i];
 }
 
 // The truncated offset when it lies within the limit, else false; NaN lies within no limit.

@@ -1,0 +1,127 @@
+// Load throughput of the CSV reader on one core, and of the literal reference reader on a prefix
+// of the same file, with their ratio.
+//
+// The table is $VELOPLOT_BENCH_CSV, or else 10 000 000 rows x 6 columns (about 550 MB) generated
+// once into the temporary folder and kept there for later runs.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "big_csv.h"
+#include "data/csv_reader.h"
+#include "reference_csv_reader.h"
+
+namespace {
+
+// The reference manages about 30 MB/s; a prefix keeps its runs to a second or two.
+constexpr std::size_t kPrefixBytes = std::size_t{32} << 20;
+
+std::filesystem::path benchFile() {
+  if (const char* given = std::getenv("VELOPLOT_BENCH_CSV")) return given;
+  const auto path = std::filesystem::temp_directory_path() / "veloplot-bench-10M.csv";
+  if (std::filesystem::exists(path)) return path;
+  std::printf("Writing %s ...\n", path.string().c_str());
+  auto partial = path;
+  partial += ".partial";
+  std::FILE* out = std::fopen(partial.string().c_str(), "wb");
+  const bool written = out != nullptr && writeBigCsv(out, kBigCsvRows);
+  if (out == nullptr || std::fclose(out) != 0 || !written) return {};
+  std::filesystem::rename(partial, path);
+  return path;
+}
+
+// The first bytes of the file, cut after the last whole line.
+std::string prefixOf(const std::filesystem::path& path) {
+  std::string text(kPrefixBytes, '\0');
+  std::FILE* file = std::fopen(path.string().c_str(), "rb");
+  if (file == nullptr) return {};
+  text.resize(std::fread(text.data(), 1, text.size(), file));
+  std::fclose(file);
+  text.resize(text.rfind('\n') + 1);
+  return text;
+}
+
+void loadFile(benchmark::State& state, const std::filesystem::path& path) {
+  const std::uint64_t bytes = std::filesystem::file_size(path);
+  for (auto _ : state) {
+    std::FILE* file = std::fopen(path.string().c_str(), "rb");
+    DataTable table;
+    std::string message;
+    const bool ok = readCsvTable(file, table, message, bytes);
+    std::fclose(file);
+    if (!ok) state.SkipWithError(message.c_str());
+    benchmark::DoNotOptimize(table.columns.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+}
+
+template <typename Reader>
+void readText(benchmark::State& state, const std::string& text, Reader reader) {
+  for (auto _ : state) {
+    DataTable table;
+    std::string message;
+    if (!reader(text, table, message)) state.SkipWithError(message.c_str());
+    benchmark::DoNotOptimize(table.columns.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
+// The console report, plus each benchmark's throughput for the summary.
+class ThroughputReporter : public benchmark::ConsoleReporter {
+ public:
+  std::map<std::string, double> megabytesPerSecond;
+
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      const auto rate = run.counters.find("bytes_per_second");
+      if (rate != run.counters.end()) megabytesPerSecond[run.benchmark_name()] = rate->second / 1e6;
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  const std::filesystem::path path = benchFile();
+  const std::string prefix = path.empty() ? std::string() : prefixOf(path);
+  if (prefix.empty()) {
+    std::fprintf(stderr, "load_bench: no benchmark table\n");
+    return 1;
+  }
+  std::printf("Table: %s, %.0f MB; prefix %.0f MB\n", path.string().c_str(),
+              std::filesystem::file_size(path) / 1e6, prefix.size() / 1e6);
+
+  benchmark::RegisterBenchmark("LoadFile/fast", loadFile, path)
+      ->Iterations(3)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("ReadPrefix/fast", readText<decltype(&readCsvText)>, prefix,
+                               &readCsvText)
+      ->Iterations(20)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("ReadPrefix/reference", readText<decltype(&referenceReadCsv)>,
+                               prefix, &referenceReadCsv)
+      ->Iterations(2)
+      ->Unit(benchmark::kMillisecond);
+  ThroughputReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+
+  auto& rates = reporter.megabytesPerSecond;
+  std::printf("\nfast reader, whole file from disk cache: %8.1f MB/s\n", rates["LoadFile/fast"]);
+  std::printf("fast reader, prefix in memory:           %8.1f MB/s\n", rates["ReadPrefix/fast"]);
+  std::printf("reference reader, same prefix:           %8.1f MB/s\n",
+              rates["ReadPrefix/reference"]);
+  if (rates["ReadPrefix/reference"] > 0) {
+    std::printf("ratio fast / reference (prefix):         %8.1f\n",
+                rates["ReadPrefix/fast"] / rates["ReadPrefix/reference"]);
+    std::printf("ratio fast whole file / reference:       %8.1f\n",
+                rates["LoadFile/fast"] / rates["ReadPrefix/reference"]);
+  }
+  return 0;
+}

@@ -1,0 +1,280 @@
+#include "data/csv_reader.h"
+
+#include <fast_float/fast_float.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <system_error>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
+constexpr std::size_t kDefaultReservedRows = 10000;
+
+using Columns = std::vector<std::vector<double>>;
+
+enum class Fault { None, InvalidValue, TooManyValues, NotEnoughValues, InvalidCharacter };
+
+// The input bytes at hand, [pos, end). `final` means that no byte follows `end`.
+struct Window {
+  const char* pos;
+  const char* end;
+  bool final;
+};
+
+// Where the window's bytes come from: a file read block by block, or text already in memory, in
+// which case the first window is final and nothing more is ever read.
+struct Source {
+  std::FILE* file = nullptr;
+  std::size_t blockBytes = kBlockBytes;
+  std::vector<char> buffer;
+  const char* base = nullptr;
+  std::uint64_t droppedBytes = 0;
+};
+
+std::uint64_t bytesConsumed(const Source& source, const Window& window) {
+  return source.droppedBytes + static_cast<std::uint64_t>(window.pos - source.base);
+}
+
+// Keeps the unconsumed bytes and reads behind them. A token longer than a block makes the next
+// read as long as the token, so even a huge number is read in linear time.
+void readMore(Source& source, Window& window) {
+  const std::size_t kept = static_cast<std::size_t>(window.end - window.pos);
+  source.droppedBytes += static_cast<std::uint64_t>(window.pos - source.base);
+  if (kept > 0) std::memmove(source.buffer.data(), window.pos, kept);
+  const std::size_t wanted = std::max(source.blockBytes, kept);
+  source.buffer.resize(std::max(source.buffer.size(), kept + wanted));
+  char* data = source.buffer.data();
+  const std::size_t got = std::fread(data + kept, 1, wanted, source.file);
+  source.base = data;
+  window = {data, data + kept + got, got < wanted};
+}
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isExponentMark(char c) { return c == 'e' || c == 'E'; }
+
+void finishName(std::string& token, std::vector<std::string>& names) {
+  trimBlanks(token);
+  if (!token.empty()) names.push_back(token);
+  token.clear();
+}
+
+// Collects names up to the first line end. Returns false when the window ran out first; a CR at
+// its very end stays unread until the next byte tells whether it ends the line.
+bool readHeader(Window& window, std::string& token, std::vector<std::string>& names) {
+  const char* p = window.pos;
+  for (;;) {
+    const char* stop = p;
+    while (stop != window.end && *stop != ',' && *stop != '\n' && *stop != '\r') ++stop;
+    token.append(p, stop);
+    p = stop;
+    if (p == window.end) break;
+    if (*p == '\r') {
+      if (p + 1 == window.end && !window.final) break;
+      if (p + 1 == window.end || p[1] != '\n') token += '\r';
+      ++p;
+      continue;
+    }
+    finishName(token, names);
+    if (*p++ == '\n') {
+      window.pos = p;
+      return true;
+    }
+  }
+  window.pos = p;
+  if (!window.final) return false;
+  finishName(token, names);
+  return true;
+}
+
+// Rows to reserve per column: the line density of the first bytes projected over the expected
+// size, with a margin so that the estimate rarely falls short. Reserved pages that are never
+// touched cost no memory.
+std::size_t estimateRows(const Window& window, std::uint64_t remainingBytes,
+                         std::size_t columnCount) {
+  if (columnCount == 0) return 0;
+  const double lines = static_cast<double>(std::count(window.pos, window.end, '\n'));
+  double rows = lines + 1;
+  if (!window.final) {
+    if (lines == 0) return kDefaultReservedRows;
+    const double sampleBytes = static_cast<double>(window.end - window.pos);
+    rows = lines * (static_cast<double>(remainingBytes) / sampleBytes) * (1.0 + 1.0 / 16) + 64;
+  }
+  // Every value takes at least a digit and a separator.
+  const double mostValues = static_cast<double>(remainingBytes) / (2.0 * columnCount) + 1;
+  const double largestVector = static_cast<double>(std::vector<double>().max_size());
+  return static_cast<std::size_t>(std::min({rows, mostValues, largestVector}));
+}
+
+void createColumns(DataTable& table, std::size_t reservedRows) {
+  table.columns.assign(table.names.size(), {});
+  for (auto& column : table.columns) column.reserve(reservedRows);
+}
+
+struct LineState {
+  std::int64_t line = 1;
+  std::size_t field = 0;
+  bool fieldHasValue = false;
+  // The first fault of the line that the plain line test cannot see (an empty field, two numbers
+  // in one field); reported only when the line passes that test, so its messages stay the same.
+  Fault deferred = Fault::None;
+};
+
+void defer(LineState& state, Fault fault) {
+  if (state.deferred == Fault::None) state.deferred = fault;
+}
+
+Fault endLine(LineState& state, std::size_t columnCount) {
+  if (state.field != 0 && (state.field + 1 < columnCount || !state.fieldHasValue)) {
+    return Fault::NotEnoughValues;
+  }
+  if (state.deferred != Fault::None) return state.deferred;
+  // One value and no comma under two or more names would leave the other columns short.
+  if (state.field == 0 && state.fieldHasValue && columnCount >= 2) return Fault::NotEnoughValues;
+  ++state.line;
+  state.field = 0;
+  state.fieldHasValue = false;
+  return Fault::None;
+}
+
+enum class Scan { Value, Invalid, Incomplete };
+
+// Reads the number at `p` as the stream's formatted extraction of a double does: the same
+// characters taken, the same rejections, the same correctly rounded value.
+Scan scanNumber(const char* p, const Window& window, double& value, const char*& stop) {
+  const auto parsed = fast_float::from_chars(p, window.end, value);
+  // The tests below look up to three bytes past the stop ("e+5"); near the end of a block the
+  // number may go on in the next one.
+  if (!window.final && window.end - parsed.ptr < 3) return Scan::Incomplete;
+  if (parsed.ec != std::errc()) return Scan::Invalid;
+  // fast_float also reads "inf" and "nan"; after '-' the stream needs a digit or a point.
+  if (*p == '-' && !isDigit(p[1]) && p[1] != '.') return Scan::Invalid;
+  // The stream takes an 'e' after a mantissa as an exponent and fails when no digits follow;
+  // fast_float leaves such an 'e' unread.
+  if (parsed.ptr != window.end && isExponentMark(*parsed.ptr) &&
+      std::none_of(p, parsed.ptr, isExponentMark)) {
+    return Scan::Invalid;
+  }
+  // Overflow gives infinity, which the stream rejects; underflow gives 0 or a subnormal, as there.
+  if (std::isinf(value)) return Scan::Invalid;
+  stop = parsed.ptr;
+  return Scan::Value;
+}
+
+enum class Progress { Finished, NeedMore, Failed };
+
+Progress readDataLines(Window& window, LineState& state, Columns& columns, Fault& fault) {
+  const char* p = window.pos;
+  while (p != window.end) {
+    const char c = *p;
+    if (isDigit(c) || c == '-') {
+      double value;
+      const char* stop;
+      const Scan scan = scanNumber(p, window, value, stop);
+      if (scan == Scan::Incomplete) break;
+      if (scan == Scan::Invalid) fault = Fault::InvalidValue;
+      else if (state.field >= columns.size()) fault = Fault::TooManyValues;
+      if (fault != Fault::None) return Progress::Failed;
+      if (state.fieldHasValue) defer(state, Fault::TooManyValues);
+      columns[state.field].push_back(value);
+      state.fieldHasValue = true;
+      p = stop;
+    } else if (c == ',') {
+      if (!state.fieldHasValue) defer(state, Fault::NotEnoughValues);
+      ++state.field;
+      state.fieldHasValue = false;
+      ++p;
+    } else if (c == ' ' || c == '\t') {
+      ++p;
+    } else if (c == '\r' && p + 1 == window.end && !window.final) {
+      break;
+    } else if (c == '\n' || (c == '\r' && p + 1 != window.end && p[1] == '\n')) {
+      p += c == '\r' ? 2 : 1;
+      fault = endLine(state, columns.size());
+      if (fault != Fault::None) return Progress::Failed;
+    } else {
+      fault = Fault::InvalidCharacter;
+      return Progress::Failed;
+    }
+  }
+  window.pos = p;
+  if (p != window.end || !window.final) return Progress::NeedMore;
+  fault = endLine(state, columns.size());
+  return fault == Fault::None ? Progress::Finished : Progress::Failed;
+}
+
+const char* faultText(Fault fault) {
+  switch (fault) {
+    case Fault::InvalidValue:
+      return "Invalid value detected in line ";
+    case Fault::TooManyValues:
+      return "Too many values in line ";
+    case Fault::NotEnoughValues:
+      return "Not enough values in line ";
+    case Fault::InvalidCharacter:
+      return "Invalid character detected in line ";
+    case Fault::None:
+      break;
+  }
+  return "";
+}
+
+bool readCsv(Source& source, Window window, DataTable& table, std::string& message,
+             std::uint64_t expectedBytes) {
+  table.names.clear();
+  table.columns.clear();
+  std::string token;
+  while (!readHeader(window, token, table.names)) readMore(source, window);
+  const std::uint64_t headerBytes = bytesConsumed(source, window);
+  const std::uint64_t remainingBytes = expectedBytes > headerBytes ? expectedBytes - headerBytes : 0;
+  createColumns(table, expectedBytes == 0
+                           ? kDefaultReservedRows
+                           : estimateRows(window, remainingBytes, table.names.size()));
+  LineState state;
+  Fault fault = Fault::None;
+  for (;;) {
+    switch (readDataLines(window, state, table.columns, fault)) {
+      case Progress::NeedMore:
+        readMore(source, window);
+        break;
+      case Progress::Finished:
+        return true;
+      case Progress::Failed:
+        message = faultText(fault) + std::to_string(state.line) + ".";
+        return false;
+    }
+  }
+}
+
+}  // namespace
+
+bool readCsvTable(std::FILE* file, DataTable& table, std::string& message,
+                  std::uint64_t expectedBytes) {
+  return readCsvTableBlockwise(file, table, message, expectedBytes, kBlockBytes);
+}
+
+bool readCsvTableBlockwise(std::FILE* file, DataTable& table, std::string& message,
+                           std::uint64_t expectedBytes, std::size_t blockBytes) {
+  Source source;
+  source.file = file;
+  source.blockBytes = std::max<std::size_t>(blockBytes, 1);
+  Window window{nullptr, nullptr, false};
+  readMore(source, window);
+  return readCsv(source, window, table, message, expectedBytes);
+}
+
+bool readCsvText(std::string_view text, DataTable& table, std::string& message) {
+  Source source;
+  source.base = text.data();
+  const Window window{text.data(), text.data() + text.size(), true};
+  return readCsv(source, window, table, message, text.size());
+}
+
+void trimBlanks(std::string& text) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return;
+  text.erase(text.find_last_not_of(" \t") + 1);
+  text.erase(0, first);
+}

@@ -1,0 +1,212 @@
+// The fast reader against the literal reference over thousands of generated files: the same
+// outcome, message, names and values, bit for bit, whole in memory and read in small blocks.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <string_view>
+
+#include "data/csv_reader.h"
+#include "reference_csv_reader.h"
+
+namespace {
+
+using Rng = std::mt19937_64;
+
+int pick(Rng& rng, int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng); }
+bool chance(Rng& rng, double probability) { return std::bernoulli_distribution(probability)(rng); }
+
+std::string printable(std::string_view bytes) {
+  std::string text;
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 32 && byte < 127 && c != '\\') {
+      text += c;
+    } else {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+      text += escape;
+    }
+  }
+  return text;
+}
+
+// Empty when every way of reading `text` agrees with the reference; else what differed.
+std::string mismatch(const std::string& text, std::size_t blockBytes) {
+  DataTable expected;
+  std::string expectedMessage;
+  const bool expectedOk = referenceReadCsv(text, expected, expectedMessage);
+  DataTable inMemory;
+  std::string inMemoryMessage;
+  const bool inMemoryOk = readCsvText(text, inMemory, inMemoryMessage);
+  DataTable inBlocks;
+  std::string inBlocksMessage;
+  const bool inBlocksOk = readCsvThroughFile(text, blockBytes, inBlocks, inBlocksMessage);
+  const auto describe = [&](const char* how, bool ok, const std::string& message) {
+    return std::string(how) + " gave " + (ok ? "success" : message) + ", the reference " +
+           (expectedOk ? "success" : expectedMessage) + ", for \"" + printable(text) + "\"";
+  };
+  if (inMemoryOk != expectedOk || inMemoryMessage != expectedMessage ||
+      !identicalTables(inMemory, expected)) {
+    return describe("readCsvText", inMemoryOk, inMemoryMessage);
+  }
+  if (inBlocksOk != expectedOk || inBlocksMessage != expectedMessage ||
+      !identicalTables(inBlocks, expected)) {
+    return describe(("blocks of " + std::to_string(blockBytes)).c_str(), inBlocksOk,
+                    inBlocksMessage);
+  }
+  return {};
+}
+
+std::size_t randomBlockBytes(Rng& rng) {
+  return chance(rng, 0.9) ? static_cast<std::size_t>(pick(rng, 1, 16)) : 4096;
+}
+
+std::string_view randomPiece(Rng& rng) {
+  static constexpr std::array<std::string_view, 30> kPieces = {
+      "0",  "1",  "2", "5",    "7", "9",  "-", "+", ".", "e",  "E",      ",",      " ",
+      "\t", "\n", "\r\n", "\r", "x", "i", "n", "f", "a", "\xb1", "\xff", {"\0", 1}, "00",
+      "-.", "e-", "1e", ",,"};
+  static constexpr std::array<int, 30> kWeights = {6, 6, 4, 4, 3, 3, 6, 2, 5, 3, 1, 10, 4, 2, 6,
+                                                    3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2, 1, 1, 2, 1};
+  std::discrete_distribution<int> index(kWeights.begin(), kWeights.end());
+  return kPieces[index(rng)];
+}
+
+std::string randomBytes(Rng& rng) {
+  static constexpr std::array<std::string_view, 5> kHeaders = {"a,b\n", "a,b,c\n", "x\n", "",
+                                                                "p , q,\r\n"};
+  std::string text;
+  if (chance(rng, 0.8)) {
+    text = kHeaders[pick(rng, 0, kHeaders.size() - 1)];
+  } else {
+    for (int n = pick(rng, 0, 8); n > 0; --n) text += randomPiece(rng);
+  }
+  for (int n = pick(rng, 0, 120); n > 0; --n) text += randomPiece(rng);
+  return text;
+}
+
+std::string randomDigits(Rng& rng, int count) {
+  std::string digits;
+  for (int i = 0; i < count; ++i) digits += static_cast<char>('0' + pick(rng, 0, 9));
+  return digits;
+}
+
+// Mostly modest exponents; the extreme ones mostly negative, so that most tables still load.
+std::string randomExponent(Rng& rng) {
+  std::string exponent = chance(rng, 0.5) ? "e" : "E";
+  const bool extreme = chance(rng, 0.2);
+  if (extreme) {
+    exponent += chance(rng, 0.9) ? "-" : "+";
+  } else if (chance(rng, 0.5)) {
+    exponent += chance(rng, 0.5) ? "-" : "+";
+  }
+  if (chance(rng, 0.1)) exponent += std::string(pick(rng, 1, 30), '0');
+  if (!extreme) return exponent + std::to_string(pick(rng, 0, 30));
+  switch (pick(rng, 0, 2)) {
+    case 0:
+      return exponent + std::to_string(pick(rng, 280, 345));
+    case 1:
+      return exponent + std::to_string(pick(rng, 300, 5000));
+    default:
+      return exponent + randomDigits(rng, pick(rng, 1, 25));
+  }
+}
+
+// A number near a double, written with more digits than it needs: rounding ties and near-ties.
+std::string nearDouble(Rng& rng) {
+  const double value = std::uniform_real_distribution<double>(-1, 1)(rng) *
+                       std::pow(10.0, pick(rng, -320, 308));
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*e", pick(rng, 14, 40), value);
+  return text;
+}
+
+std::string randomNumber(Rng& rng) {
+  static constexpr std::array<std::string_view, 10> kEdges = {
+      "4.9406564584124654e-324", "2.4703282292062327e-324", "2.4703282292062328e-324",
+      "1.7976931348623157e308",  "1.7976931348623158e308",  "1.7976931348623159e308",
+      "2.2250738585072011e-308", "-0",                      "00000.000001e+00006",
+      "9007199254740993"};
+  const std::string sign = chance(rng, 0.3) ? "-" : "";
+  switch (pick(rng, 0, 6)) {
+    case 0:
+      return sign + randomDigits(rng, pick(rng, 1, 8));
+    case 1:
+      return sign + randomDigits(rng, pick(rng, sign.empty() ? 1 : 0, 6)) + "." +
+             randomDigits(rng, pick(rng, 1, 9));
+    case 2:
+      return sign + randomDigits(rng, pick(rng, 1, 3)) + "." + randomDigits(rng, pick(rng, 0, 3)) +
+             randomExponent(rng);
+    case 3:
+      return sign + randomDigits(rng, pick(rng, 0, 200)) + "." +
+             randomDigits(rng, pick(rng, 1, 400)) + (chance(rng, 0.5) ? randomExponent(rng) : "");
+    case 4:
+      return nearDouble(rng);
+    case 5:
+      return sign + "0." + std::string(pick(rng, 0, 330), '0') + randomDigits(rng, pick(rng, 1, 20));
+    default:
+      return std::string(kEdges[pick(rng, 0, kEdges.size() - 1)]);
+  }
+}
+
+std::string blanks(Rng& rng) {
+  if (chance(rng, 0.8)) return "";
+  return chance(rng, 0.5) ? " " : " \t ";
+}
+
+std::string randomTable(Rng& rng) {
+  const int columns = pick(rng, 1, 6);
+  const std::string lineEnd = chance(rng, 0.3) ? "\r\n" : "\n";
+  std::string text;
+  for (int j = 0; j < columns; ++j) {
+    if (j > 0) text += ',';
+    text += blanks(rng) + "c" + std::to_string(j);
+  }
+  for (int rows = pick(rng, 0, 12); rows > 0; --rows) {
+    text += lineEnd;
+    if (chance(rng, 0.05)) text += blanks(rng) + lineEnd;
+    for (int j = 0; j < columns; ++j) {
+      if (j > 0) text += ',';
+      text += blanks(rng) + randomNumber(rng) + blanks(rng);
+    }
+  }
+  if (chance(rng, 0.5)) text += lineEnd;
+  for (int n = chance(rng, 0.3) ? pick(rng, 1, 3) : 0; n > 0; --n) {
+    const std::size_t at = std::uniform_int_distribution<std::size_t>(0, text.size())(rng);
+    if (chance(rng, 0.5) && at < text.size()) {
+      text.erase(at, 1);
+    } else {
+      text.insert(at, randomPiece(rng));
+    }
+  }
+  return text;
+}
+
+TEST(CsvDifferential, RandomBytesFromAWeightedAlphabet) {
+  Rng rng(20240611);
+  for (int i = 0; i < 4000; ++i) {
+    const std::string text = randomBytes(rng);
+    ASSERT_EQ(mismatch(text, randomBlockBytes(rng)), "") << "file " << i;
+  }
+}
+
+TEST(CsvDifferential, MostlyValidTablesOfManyNumberShapes) {
+  Rng rng(7);
+  int accepted = 0;
+  const int files = 2500;
+  for (int i = 0; i < files; ++i) {
+    const std::string text = randomTable(rng);
+    ASSERT_EQ(mismatch(text, randomBlockBytes(rng)), "") << "file " << i;
+    DataTable table;
+    std::string message;
+    accepted += readCsvText(text, table, message);
+  }
+  // The generator must keep producing loadable tables, or the values go unchecked.
+  EXPECT_GT(accepted, files / 3);
+}
+
+}  // namespace

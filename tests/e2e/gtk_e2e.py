@@ -1,0 +1,601 @@
+#!/usr/bin/python3
+"""End-to-end tests of the Linux window.
+
+Each scenario starts `veloplot` on a virtual X server, drives it with xdotool as a person would,
+and compares the client area on the screen with the picture that `veloplot-render -o` draws for
+the same file, client size and keys.
+
+    gtk_e2e.py BUILD_DIR [--artifacts DIR]
+
+BUILD_DIR holds the two programs. One line per check, then 'N passed, N failed'; the exit status
+is 1 when a check failed.
+"""
+
+import argparse
+import ctypes
+import math
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+from PIL import Image, ImageChops, ImageGrab
+
+SCREEN = (1280, 1024)
+PANEL_STRIP_RIGHT = 300
+ICON_FRAME = (0, 150, 170)
+WHITE = (255, 255, 255)
+FRAME_CYAN = (0, 255, 255)
+# Dialog units of the About box: its size and the middle of its OK button.
+ABOUT_SIZE = (230, 59)
+ABOUT_OK_CENTER = (195 + 15, 6 + 5.5)
+
+PAINT_LINE = re.compile(r"veloplot: paint (\d+)x(\d+) right (\d+): ([\d.]+) ms, ([\d.]+) ms")
+
+
+class CheckFailed(Exception):
+    pass
+
+
+def require(condition, detail):
+    if not condition:
+        raise CheckFailed(detail)
+
+
+def wait_until(predicate, timeout, step=0.05):
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value or time.monotonic() >= deadline:
+            return value
+        time.sleep(step)
+
+
+class VirtualDisplay:
+    """An Xvfb server on a free display number, which it picks itself."""
+
+    def __enter__(self):
+        read_end, write_end = os.pipe()
+        self.server = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+             f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        with os.fdopen(read_end) as pipe:
+            number = pipe.readline().strip()
+        if not number:
+            self.server.kill()
+            raise RuntimeError("Xvfb did not start")
+        self.name = ":" + number
+        return self
+
+    def __exit__(self, *exc):
+        self.server.terminate()
+        self.server.wait(timeout=10)
+
+
+class Session:
+    """One running veloplot window and the means to drive and watch it."""
+
+    def __init__(self, suite, args, env_changes=None):
+        self.suite = suite
+        self.env = suite.program_env(env_changes)
+        self.proc = subprocess.Popen([suite.veloplot] + args, env=self.env,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+        self.lines = []
+        self.paints = []
+        self.lock = threading.Lock()
+        self.reader = threading.Thread(target=self._read_stderr, daemon=True)
+        self.reader.start()
+        self.wid = None
+
+    def _read_stderr(self):
+        for line in self.proc.stderr:
+            with self.lock:
+                self.lines.append(line.rstrip("\n"))
+                match = PAINT_LINE.match(line)
+                if match:
+                    self.paints.append(tuple(int(match.group(i)) for i in (1, 2, 3)))
+
+    def xdotool(self, *args, timeout=10):
+        result = subprocess.run(["xdotool"] + [str(a) for a in args], env=self.env,
+                                capture_output=True, text=True, timeout=timeout)
+        return result.stdout.strip()
+
+    def find_window(self, name_pattern, timeout=10):
+        def search():
+            found = self.xdotool("search", "--all", "--onlyvisible", "--pid", self.proc.pid,
+                                 "--name", name_pattern)
+            return found.split()[0] if found else None
+        return wait_until(search, timeout)
+
+    def start(self):
+        self.wid = self.find_window("^Veloplot")
+        require(self.wid, "the main window did not appear")
+        require(wait_until(lambda: self.paint_count() > 0, 10), "the window was never painted")
+        self.focus(self.wid)
+
+    def focus(self, wid):
+        self.xdotool("windowfocus", "--sync", wid)
+
+    def paint_count(self):
+        with self.lock:
+            return len(self.paints)
+
+    def last_paint(self):
+        with self.lock:
+            return self.paints[-1]
+
+    def stderr_lines(self):
+        with self.lock:
+            return list(self.lines)
+
+    def client_size(self):
+        width, height, _ = self.last_paint()
+        return width, height
+
+    def geometry(self, wid):
+        values = dict(line.split("=", 1) for line in self.xdotool(
+            "getwindowgeometry", "--shell", wid).splitlines())
+        return tuple(int(values[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
+
+    def menu_height(self):
+        _, _, _, height = self.geometry(self.wid)
+        return height - self.client_size()[1]
+
+    def screenshot(self, box):
+        return ImageGrab.grab(bbox=box, xdisplay=self.suite.display).convert("RGB")
+
+    def client_image(self):
+        x, y, _, height = self.geometry(self.wid)
+        width, client_height = self.client_size()
+        top = y + height - client_height
+        return self.screenshot((x, top, x + width, top + client_height))
+
+    def title(self, wid=None):
+        return self.xdotool("getwindowname", wid or self.wid)
+
+    def key(self, *keys):
+        self.xdotool("key", "--delay", 40, *keys)
+
+    def double_click(self, x, y):
+        self.xdotool("mousemove", "--window", self.wid, x, y + self.menu_height())
+        self.xdotool("click", "--repeat", 2, "--delay", 60, 1)
+
+    def close(self):
+        """Asks the window to close as a window manager's close button does."""
+        send_delete_window(self.suite.display, int(self.wid))
+
+    def wait_exit(self, timeout=10):
+        try:
+            return self.proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+
+
+class XClientMessageEvent(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong),
+                ("send_event", ctypes.c_int), ("display", ctypes.c_void_p),
+                ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
+
+
+class XEvent(ctypes.Union):
+    _fields_ = [("xclient", XClientMessageEvent), ("pad", ctypes.c_long * 24)]
+
+
+def send_delete_window(display_name, wid):
+    x11 = ctypes.CDLL("libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XInternAtom.restype = ctypes.c_ulong
+    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                               ctypes.POINTER(XEvent)]
+    x11.XFlush.argtypes = [ctypes.c_void_p]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    display = x11.XOpenDisplay(display_name.encode())
+    if not display:
+        raise RuntimeError("cannot open " + display_name)
+    event = XEvent()
+    event.xclient.type = 33  # ClientMessage
+    event.xclient.window = wid
+    event.xclient.message_type = x11.XInternAtom(display, b"WM_PROTOCOLS", 0)
+    event.xclient.format = 32
+    event.xclient.data[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+    x11.XSendEvent(display, wid, 0, 0, ctypes.byref(event))
+    x11.XFlush(display)
+    x11.XCloseDisplay(display)
+
+
+def plot_interior(width, height):
+    """The pixels inside the plot frame, as a box for PIL."""
+    right = max(width - 70, 600)
+    bottom = max(height - 30, 210)
+    return (PANEL_STRIP_RIGHT + 1, 11, min(right, width), min(bottom, height))
+
+
+def difference(expected, actual):
+    """None when the pictures are equal, else what differs."""
+    if expected.size != actual.size:
+        return f"size {actual.size} instead of {expected.size}"
+    box = ImageChops.difference(expected, actual).getbbox()
+    if box is None:
+        return None
+    interior = plot_interior(*expected.size)
+    inside = ImageChops.difference(expected.crop(interior), actual.crop(interior)).getbbox()
+    where = "the plot inside the frame" if inside else "outside the plot"
+    return f"pixels differ in {where}, within {box}"
+
+
+class Suite:
+    def __init__(self, build_dir, display, work_dir, artifacts):
+        self.veloplot = os.path.join(build_dir, "veloplot")
+        self.render = os.path.join(build_dir, "veloplot-render")
+        self.display = display
+        self.work = work_dir
+        self.artifacts = artifacts
+        self.passed = 0
+        self.failed = 0
+        self.sample = self.write_file("sample data.csv", sample_csv())
+        self.bad = self.write_file("bad.csv", "a,b,c\n1,2,3\n4,five,6\n")
+
+    def write_file(self, name, text):
+        path = os.path.join(self.work, name)
+        with open(path, "w") as out:
+            out.write(text)
+        return path
+
+    def program_env(self, changes=None):
+        env = dict(os.environ)
+        env.update(DISPLAY=self.display, GDK_BACKEND="x11", NO_AT_BRIDGE="1",
+                   VELOPLOT_TRACE_PAINT="1")
+        env.pop("WAYLAND_DISPLAY", None)
+        for name, value in (changes or {}).items():
+            if value is None:
+                env.pop(name, None)
+            else:
+                env[name] = value
+        return env
+
+    def reference(self, size, keys, file_name):
+        out = os.path.join(self.work, "reference.png")
+        if os.path.exists(out):
+            os.remove(out)
+        command = [self.render, "--size", f"{size[0]}x{size[1]}", "--keys", " ".join(keys),
+                   "-o", out] + ([file_name] if file_name else [])
+        result = subprocess.run(command, capture_output=True, text=True, timeout=60)
+        require(os.path.exists(out), f"veloplot-render wrote no picture: {result.stderr.strip()}")
+        with Image.open(out) as picture:
+            return picture.convert("RGB")
+
+    def record(self, name, error):
+        if error is None:
+            self.passed += 1
+            print(f"ok     {name}")
+        else:
+            self.failed += 1
+            print(f"FAILED {name}: {error}")
+        sys.stdout.flush()
+
+    def save(self, label, *images):
+        if not self.artifacts:
+            return
+        os.makedirs(self.artifacts, exist_ok=True)
+        safe = re.sub(r"[^A-Za-z0-9]+", "-", label).strip("-")
+        for kind, image in zip(("expected", "actual"), images):
+            image.save(os.path.join(self.artifacts, f"{safe}-{kind}.png"))
+
+
+def sample_csv(rows=3000):
+    lines = ["alpha,beta,gamma,delta,epsilon"]
+    for i in range(rows):
+        t = i / rows
+        lines.append(f"{math.sin(7 * t) * 40 + i % 13:.4f},{math.cos(5 * t) * 30 + (i * 7) % 11:.4f},"
+                     f"{t * 100:.3f},{(i * 37) % 101},{math.sin(i) * 5:.5f}")
+    return "\n".join(lines) + "\n"
+
+
+class Scenario:
+    """Runs one window; each check inside it is recorded on its own."""
+
+    def __init__(self, suite, title, args, env_changes=None):
+        self.suite = suite
+        self.title = title
+        self.args = args
+        self.env_changes = env_changes
+        self.session = None
+
+    def __enter__(self):
+        self.session = Session(self.suite, self.args, self.env_changes)
+        return self
+
+    def __exit__(self, kind, error, _):
+        self.session.stop()
+        if kind is not None and not issubclass(kind, CheckFailed):
+            self.suite.record(f"{self.title}: runs to its end", f"{kind.__name__}: {error}")
+            return True
+        if kind is not None:
+            self.suite.record(f"{self.title}: runs to its end", str(error))
+            return True
+        return False
+
+    def check(self, name, function):
+        """Records one check; a check that raises fails on its own and the scenario goes on."""
+        try:
+            function()
+            self.suite.record(f"{self.title}: {name}", None)
+            return True
+        except CheckFailed as failure:
+            self.suite.record(f"{self.title}: {name}", str(failure))
+            return False
+
+    def shows(self, keys, file_name, label, timeout=5):
+        """Waits until the client area equals veloplot-render's picture for these keys."""
+        size = self.session.client_size()
+        expected = self.suite.reference(size, keys, file_name)
+        actual = None
+
+        def matches():
+            nonlocal actual
+            actual = self.session.client_image()
+            return difference(expected, actual) is None
+        if not wait_until(matches, timeout, step=0.1):
+            self.suite.save(f"{self.title} {label}", expected, actual)
+            raise CheckFailed(difference(expected, actual))
+
+    def press(self, typed, keys, file_name, label):
+        """A check: after these keys the window shows what veloplot-render draws for `keys`."""
+        def step():
+            self.session.key(*typed)
+            self.shows(keys, file_name, label)
+        return step
+
+    def stays_unpainted(self, send, settle=0.5):
+        before = self.session.paint_count()
+        send()
+        time.sleep(settle)
+        require(self.session.paint_count() == before, "the window was painted again")
+
+    def exits_with_zero(self):
+        code = self.session.wait_exit()
+        require(code == 0, f"exit status {code}")
+
+
+def without_display(suite):
+    result = subprocess.run([suite.veloplot, suite.sample],
+                            env=suite.program_env({"DISPLAY": None}),
+                            capture_output=True, text=True, timeout=30)
+    lines = result.stderr.splitlines()
+    suite.record("without a display: exit status 1", None if result.returncode == 1 else
+                 f"exit status {result.returncode}")
+    suite.record("without a display: one line that points to veloplot-render -o",
+                 None if len(lines) == 1 and "veloplot-render -o" in lines[0]
+                 else f"stderr was {lines!r}")
+
+
+def usage_window(suite):
+    with Scenario(suite, "no file name", []) as scenario:
+        s = scenario.session
+        s.start()
+        scenario.check("title", lambda: require(s.title() == "Veloplot", f"title {s.title()!r}"))
+        scenario.check("usage text", lambda: scenario.shows([], None, "usage"))
+        scenario.check("data keys are ignored", lambda: scenario.stays_unpainted(
+            lambda: s.key("x", "Next", "shift+Up", "d")))
+        scenario.check("h shows the help", scenario.press(["h"], ["h"], None, "help"))
+        s.key("alt+f")
+        time.sleep(0.3)
+        s.key("x")
+        scenario.check("File > Exit ends with status 0", scenario.exits_with_zero)
+
+
+def message_windows(suite):
+    missing = os.path.join(suite.work, "no such file.csv")
+    for title, path in (("missing file", missing), ("bad file", suite.bad)):
+        with Scenario(suite, title, [path]) as scenario:
+            s = scenario.session
+            s.start()
+            scenario.check("title", lambda: require(
+                s.title() == "Veloplot - " + path, f"title {s.title()!r}"))
+            scenario.check("message text", lambda: scenario.shows([], path, "message"))
+            scenario.check("data keys are ignored", lambda: scenario.stays_unpainted(
+                lambda: s.key("Next", "c", "Up")))
+            s.close()
+            scenario.check("closing the window ends with status 0", scenario.exits_with_zero)
+
+
+# Each step: the keys as veloplot-render takes them, the keys as xdotool sends them, and whether
+# only the panel strip is repainted.
+KEY_STEPS = [
+    (["PageDown"], ["Next"], True),
+    (["PageDown"], ["Next"], True),
+    (["c"], ["c"], False),
+    (["Shift+Up"], ["shift+Up"], False),
+    (["Left"], ["Left"], False),
+    (["PageDown"], ["Next"], True),
+    (["m"], ["m"], False),
+    (["Up"], ["Up"], False),
+    (["Shift+Down"], ["shift+Down"], False),
+    (["Right"], ["Right"], False),
+    (["x"], ["x"], False),
+    (["PageDown"], ["Next"], True),
+    (["y"], ["y"], False),
+    (["d"], ["d"], True),
+    (["Down", "Down"], ["Down", "Down"], False),
+    (["PageUp"], ["Prior"], True),
+    (["d"], ["d"], True),
+    (["PageUp", "PageUp"], ["Prior", "Prior"], True),
+    (["m"], ["m"], False),
+]
+
+
+def sample_window(suite):
+    with Scenario(suite, "sample file", [suite.sample]) as scenario:
+        s = scenario.session
+        s.start()
+        scenario.check("a file name with a blank loads; title", lambda: require(
+            s.title() == "Veloplot - " + suite.sample, f"title {s.title()!r}"))
+
+        def default_size():
+            x, y, width, height = s.geometry(s.wid)
+            require(s.client_size() == (1000, 700), f"client {s.client_size()}")
+            require(x + width <= SCREEN[0] and y + height <= SCREEN[1],
+                    f"window {width}x{height} at {x},{y}")
+        scenario.check("opens with a 1000x700 client area", default_size)
+        scenario.check("first paint", lambda: scenario.shows([], suite.sample, "first"))
+
+        keys = []
+        for render_keys, typed, strip_only in KEY_STEPS:
+            def step():
+                before = s.paint_count()
+                s.key(*typed)
+                keys.extend(render_keys)
+                scenario.shows(keys, suite.sample, " ".join(keys))
+                if strip_only:
+                    require(s.paint_count() > before, "no repaint")
+                    require(s.last_paint()[2] == PANEL_STRIP_RIGHT,
+                            f"repainted up to x = {s.last_paint()[2]}, not the panel strip")
+            scenario.check("after " + " ".join(render_keys), step)
+
+        def double_click(x, y):
+            def step():
+                s.double_click(x, y)
+                keys.append(f"dblclick:{x},{y}")
+                scenario.shows(keys, suite.sample, keys[-1])
+            return step
+        scenario.check("double-click in the plot", double_click(640, 250))
+
+        def coloured_points():
+            interior = s.client_image().crop(plot_interior(*s.client_size()))
+            colours = {c for _, c in interior.getcolors(1 << 16)} - {WHITE, FRAME_CYAN}
+            require(len(colours) >= 4, f"points in {len(colours)} colours")
+        scenario.check("points in the five tick colours", coloured_points)
+        scenario.check("upper-case letters do nothing", lambda: scenario.stays_unpainted(
+            lambda: s.key("shift+x", "shift+c", "shift+h")))
+
+        def help_on():
+            scenario.press(["h"], keys, suite.sample, "help on")()
+            colours = {c for _, c in s.client_image().getcolors(1 << 16)}
+            require(FRAME_CYAN not in colours, "the plot is drawn under the help")
+        keys.append("h")
+        scenario.check("h shows the help alone", help_on)
+        keys.append("h")
+        scenario.check("h again shows the plot",
+                       scenario.press(["h"], keys, suite.sample, "help off"))
+        scenario.check("double-click in the panel", double_click(120, 600))
+        s.close()
+        scenario.check("closing the window ends with status 0", scenario.exits_with_zero)
+
+
+def about_box(suite):
+    with Scenario(suite, "About box", [suite.sample]) as scenario:
+        s = scenario.session
+        s.start()
+
+        def opens(typed):
+            def step():
+                s.key(*typed)
+                dialog = s.find_window("^About$", timeout=5)
+                require(dialog, "no About box")
+                require(s.title(dialog) == "About", f"title {s.title(dialog)!r}")
+                s.focus(dialog)
+                return dialog
+            return step
+
+        def closes(dialog_step, how):
+            def step():
+                dialog = dialog_step()
+                how(dialog)
+                require(wait_until(lambda: not s.find_window("^About$", timeout=0.2), 5),
+                        "the About box is still open")
+                s.focus(s.wid)
+                scenario.shows([], suite.sample, "after About")
+            return step
+
+        def layout(dialog):
+            x, y, width, height = s.geometry(dialog)
+            # A dialog unit is a quarter of a character across and an eighth of a line down, and a
+            # line is about twice as high as a character is wide.
+            ratio = (width / ABOUT_SIZE[0]) / (height / ABOUT_SIZE[1])
+            require(0.75 < ratio < 1.25, f"{width}x{height} is not shaped as 230x59 dialog units")
+            picture = s.screenshot((x, y, x + width, y + height))
+            left = picture.crop((0, 0, width // 4, height))
+            require(ICON_FRAME in [c for _, c in left.getcolors(1 << 16)], "no icon at the left")
+            before = s.paint_count()
+            s.key("h")
+            time.sleep(0.3)
+            require(s.find_window("^About$", timeout=0.2), "h closed the About box")
+            require(s.paint_count() == before, "h reached the main window through the box")
+
+        def with_layout(dialog_step):
+            def step():
+                dialog = dialog_step()
+                layout(dialog)
+                return dialog
+            return step
+
+        scenario.check("Alt+? opens it, laid out with the icon at the left; Escape closes it",
+                       closes(with_layout(opens(["alt+question"])), lambda d: s.key("Escape")))
+        scenario.check("Alt+/ opens it; Return closes it",
+                       closes(opens(["alt+slash"]), lambda d: s.key("Return")))
+
+        def click_ok(dialog):
+            _, _, width, height = s.geometry(dialog)
+            x = round(ABOUT_OK_CENTER[0] * width / ABOUT_SIZE[0])
+            y = round(ABOUT_OK_CENTER[1] * height / ABOUT_SIZE[1])
+            s.xdotool("mousemove", "--window", dialog, x, y)
+            s.xdotool("click", 1)
+
+        def from_menu():
+            s.key("alt+h")
+            time.sleep(0.3)
+            return opens(["a"])()
+        scenario.check("Help > About opens it; the OK button at the top right closes it",
+                       closes(from_menu, click_ok))
+
+        # Keys given at one client size and drawn at another cannot be replayed by the renderer,
+        # so the resizing runs here, where no key has changed the state.
+        def resized(width, height):
+            def step():
+                s.xdotool("windowsize", s.wid, width, height)
+                require(wait_until(lambda: s.client_size()[0] == width, 5), "no repaint")
+                scenario.shows([], suite.sample, f"{width}x{height}")
+            return step
+        scenario.check("a resized window paints anew", resized(800, 600))
+        scenario.check("a window narrower than the panel strip has no plot", resized(280, 400))
+        s.key("alt+f")
+        time.sleep(0.3)
+        s.key("x")
+        scenario.check("File > Exit ends with status 0", scenario.exits_with_zero)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("build_dir")
+    parser.add_argument("--artifacts", help="where to save the pictures of failed comparisons")
+    args = parser.parse_args()
+    for tool in ("Xvfb", "xdotool"):
+        if not shutil.which(tool):
+            print(f"{tool} is missing (scripts/setup-debian.sh installs it)")
+            print("0 passed, 1 failed")
+            return 1
+    with tempfile.TemporaryDirectory() as work, VirtualDisplay() as display:
+        suite = Suite(os.path.abspath(args.build_dir), display.name, work, args.artifacts)
+        for scenario in (without_display, usage_window, message_windows, sample_window,
+                         about_box):
+            scenario(suite)
+    print(f"{suite.passed} passed, {suite.failed} failed")
+    return 1 if suite.failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
