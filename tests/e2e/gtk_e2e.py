@@ -12,6 +12,7 @@ is 1 when a check failed.
 """
 
 import argparse
+import configparser
 import ctypes
 import math
 import os
@@ -239,6 +240,7 @@ def difference(expected, actual):
 
 class Suite:
     def __init__(self, build_dir, display, work_dir, artifacts):
+        self.build_dir = build_dir
         self.veloplot = os.path.join(build_dir, "veloplot")
         self.render = os.path.join(build_dir, "veloplot-render")
         self.display = display
@@ -578,6 +580,41 @@ def about_box(suite):
         scenario.check("File > Exit ends with status 0", scenario.exits_with_zero)
 
 
+def desktop_install(suite):
+    prefix = os.path.join(suite.work, "prefix")
+    result = subprocess.run(["cmake", "--install", suite.build_dir, "--prefix", prefix],
+                            capture_output=True, text=True, timeout=120)
+    suite.record("install: cmake --install succeeds",
+                 None if result.returncode == 0 else result.stderr.strip())
+    program = os.path.join(prefix, "bin", "veloplot")
+    suite.record("install: the program in bin",
+                 None if os.access(program, os.X_OK) else "no bin/veloplot")
+
+    def entry():
+        parser = configparser.ConfigParser(interpolation=None)
+        parser.optionxform = str
+        read = parser.read(os.path.join(prefix, "share", "applications", "veloplot.desktop"))
+        require(read, "no share/applications/veloplot.desktop")
+        fields = parser["Desktop Entry"]
+        for name, value in (("Type", "Application"), ("Name", "Veloplot"), ("Icon", "veloplot"),
+                            ("Terminal", "false")):
+            require(fields.get(name) == value, f"{name}={fields.get(name)}")
+        require(fields.get("Exec", "").split()[0] == "veloplot", f"Exec={fields.get('Exec')}")
+
+    def icon():
+        path = os.path.join(prefix, "share", "icons", "hicolor", "48x48", "apps", "veloplot.png")
+        require(os.path.exists(path), "no 48x48 icon in the hicolor theme")
+        with Image.open(path) as picture:
+            require(picture.size == (48, 48), f"icon of {picture.size}")
+    for name, check in (("a desktop entry that starts veloplot with our icon", entry),
+                        ("a 48x48 icon in the hicolor theme", icon)):
+        try:
+            check()
+            suite.record("install: " + name, None)
+        except CheckFailed as failure:
+            suite.record("install: " + name, str(failure))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("build_dir")
@@ -591,7 +628,7 @@ def main():
     with tempfile.TemporaryDirectory() as work, VirtualDisplay() as display:
         suite = Suite(os.path.abspath(args.build_dir), display.name, work, args.artifacts)
         for scenario in (without_display, usage_window, message_windows, sample_window,
-                         about_box):
+                         about_box, desktop_install):
             scenario(suite)
     print(f"{suite.passed} passed, {suite.failed} failed")
     return 1 if suite.failed else 0
