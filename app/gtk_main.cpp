@@ -239,6 +239,7 @@ void buildMainWindow(MainWindow& window) {
 int main(int argc, char** argv) {
   MainWindow window;
   window.startMicros = g_get_monotonic_time();
+  // The end-to-end tests and the first-paint benchmark follow the paints by these lines.
   window.tracePaint = std::getenv("VELOPLOT_TRACE_PAINT") != nullptr;
   if (!gtk_init_check(&argc, &argv)) {
     std::fprintf(stderr,

@@ -8,7 +8,9 @@ namespace {
 
 // Uniform in [0, 1) from the top 53 bits: unlike the standard distributions, the same on every
 // standard library.
-double unitInterval(std::mt19937_64& rng) { return static_cast<double>(rng() >> 11) * 0x1p-53; }
+double unitInterval(std::mt19937_64& rng) {
+  return static_cast<double>(rng() >> 11) * 0x1p-53;
+}
 
 void appendNumber(std::string& line, double value, std::chars_format format, int precision) {
   char text[32];

@@ -60,7 +60,8 @@ for run in $(seq "$runs"); do
   wait "$app_pid" 2>/dev/null || true
   app_pid=""
   walls+=("$wall")
-  echo "run $run: ${wall} ms wall; ${line#veloplot: }"
+  startup=$(grep -m 1 'start-up done' "$log")
+  echo "run $run: ${wall} ms wall; ${startup#veloplot: }; ${line#veloplot: }"
 done
 
 median=$(printf '%s\n' "${walls[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p")

@@ -3,6 +3,7 @@
 #include <fast_float/fast_float.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <system_error>
@@ -52,8 +53,12 @@ void readMore(Source& source, Window& window) {
   window = {data, data + kept + got, got < wanted};
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isExponentMark(char c) { return c == 'e' || c == 'E'; }
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+bool isExponentMark(char c) {
+  return c == 'e' || c == 'E';
+}
 
 void finishName(std::string& token, std::vector<std::string>& names) {
   trimBlanks(token);
@@ -89,13 +94,22 @@ bool readHeader(Window& window, std::string& token, std::vector<std::string>& na
   return true;
 }
 
+std::size_t countLineFeeds(const char* p, const char* end) {
+  std::size_t count = 0;
+  while ((p = static_cast<const char*>(std::memchr(p, '\n', end - p))) != nullptr) {
+    ++count;
+    ++p;
+  }
+  return count;
+}
+
 // Rows to reserve per column: the line density of the first bytes projected over the expected
 // size, with a margin so that the estimate rarely falls short. Reserved pages that are never
 // touched cost no memory.
 std::size_t estimateRows(const Window& window, std::uint64_t remainingBytes,
                          std::size_t columnCount) {
   if (columnCount == 0) return 0;
-  const double lines = static_cast<double>(std::count(window.pos, window.end, '\n'));
+  const double lines = static_cast<double>(countLineFeeds(window.pos, window.end));
   double rows = lines + 1;
   if (!window.final) {
     if (lines == 0) return kDefaultReservedRows;
@@ -141,31 +155,108 @@ Fault endLine(LineState& state, std::size_t columnCount) {
 
 enum class Scan { Value, Invalid, Incomplete };
 
+// Whether double arithmetic rounds once, to double, so that one multiplication or division of
+// exact operands is correctly rounded (not so with x87 extended precision).
+constexpr bool kExactDoubleArithmetic = FLT_EVAL_METHOD == 0 || FLT_EVAL_METHOD == 1;
+constexpr std::uint64_t kLargestExactMantissa = std::uint64_t{1} << 53;
+constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr int kLargestExactPower = 22;
+
+// Skips the digits at `p`, folding them into `accumulated` (which wraps beyond 19 digits; only
+// shorter numbers use it).
+const char* skipDigits(const char* p, const char* end, std::uint64_t& accumulated) {
+  for (; p != end; ++p) {
+    const unsigned digit = static_cast<unsigned char>(*p) - unsigned{'0'};
+    if (digit > 9) break;
+    accumulated = accumulated * 10 + digit;
+  }
+  return p;
+}
+
+// A number as the stream's formatted extraction delimits it: an optional '-', digits with at most
+// one point, and, after at least one digit, an optional exponent mark, sign and digits.
+struct NumberText {
+  const char* end;
+  bool negative;
+  std::uint64_t mantissa;  // the digits without the point; wraps beyond 19 of them
+  std::ptrdiff_t digitCount;
+  std::ptrdiff_t power;  // of ten, scaling the mantissa; exponents are clamped far beyond a double
+  bool exponentWithoutDigits;  // the stream takes the mark and sign, then fails
+};
+
+// Reads the exponent after its mark: sign and digits, the value clamped to +-1000.
+const char* readExponent(const char* p, const char* end, std::ptrdiff_t& exponent,
+                         bool& hasDigits) {
+  bool negative = false;
+  if (p != end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+  const char* const digitsStart = p;
+  for (; p != end && isDigit(*p); ++p) {
+    exponent = std::min<std::ptrdiff_t>(exponent * 10 + (*p - '0'), 1000);
+  }
+  hasDigits = p != digitsStart;
+  if (negative) exponent = -exponent;
+  return p;
+}
+
+NumberText delimitNumber(const char* p, const char* end) {
+  NumberText number{p, *p == '-', 0, 0, 0, false};
+  const char* const digitsStart = p + number.negative;
+  p = skipDigits(digitsStart, end, number.mantissa);
+  number.digitCount = p - digitsStart;
+  if (p != end && *p == '.') {
+    const char* const fractionStart = ++p;
+    p = skipDigits(fractionStart, end, number.mantissa);
+    number.power = -(p - fractionStart);
+    number.digitCount -= number.power;
+  }
+  if (number.digitCount > 0 && p != end && isExponentMark(*p)) {
+    std::ptrdiff_t exponent = 0;
+    bool hasDigits = false;
+    p = readExponent(p + 1, end, exponent, hasDigits);
+    number.power += exponent;
+    number.exponentWithoutDigits = !hasDigits;
+  }
+  number.end = p;
+  return number;
+}
+
+// Short numbers with small exponents are exact after one multiplication or division (Clinger).
+bool isExactlyConvertible(const NumberText& number) {
+  return kExactDoubleArithmetic && number.digitCount <= 19 &&
+         number.mantissa <= kLargestExactMantissa && number.power >= -kLargestExactPower &&
+         number.power <= kLargestExactPower;
+}
+
+double exactValue(const NumberText& number) {
+  const double mantissa = static_cast<double>(number.mantissa);
+  const double magnitude = number.power < 0 ? mantissa / kExactPowersOfTen[-number.power]
+                                            : mantissa * kExactPowersOfTen[number.power];
+  return number.negative ? -magnitude : magnitude;
+}
+
 // Reads the number at `p` as the stream's formatted extraction of a double does: the same
 // characters taken, the same rejections, the same correctly rounded value.
 Scan scanNumber(const char* p, const Window& window, double& value, const char*& stop) {
-  const auto parsed = fast_float::from_chars(p, window.end, value);
-  // The tests below look up to three bytes past the stop ("e+5"); near the end of a block the
-  // number may go on in the next one.
-  if (!window.final && window.end - parsed.ptr < 3) return Scan::Incomplete;
-  if (parsed.ec != std::errc()) return Scan::Invalid;
-  // fast_float also reads "inf" and "nan"; after '-' the stream needs a digit or a point.
-  if (*p == '-' && !isDigit(p[1]) && p[1] != '.') return Scan::Invalid;
-  // The stream takes an 'e' after a mantissa as an exponent and fails when no digits follow;
-  // fast_float leaves such an 'e' unread.
-  if (parsed.ptr != window.end && isExponentMark(*parsed.ptr) &&
-      std::none_of(p, parsed.ptr, isExponentMark)) {
-    return Scan::Invalid;
+  const NumberText number = delimitNumber(p, window.end);
+  // At the end of a block the number may go on in the next one.
+  if (number.end == window.end && !window.final) return Scan::Incomplete;
+  if (number.digitCount == 0 || number.exponentWithoutDigits) return Scan::Invalid;
+  stop = number.end;
+  if (isExactlyConvertible(number)) {
+    value = exactValue(number);
+    return Scan::Value;
   }
+  fast_float::from_chars(p, number.end, value);
   // Overflow gives infinity, which the stream rejects; underflow gives 0 or a subnormal, as there.
-  if (std::isinf(value)) return Scan::Invalid;
-  stop = parsed.ptr;
-  return Scan::Value;
+  return std::isinf(value) ? Scan::Invalid : Scan::Value;
 }
 
 enum class Progress { Finished, NeedMore, Failed };
 
 Progress readDataLines(Window& window, LineState& state, Columns& columns, Fault& fault) {
+  const std::size_t columnCount = columns.size();
   const char* p = window.pos;
   while (p != window.end) {
     const char c = *p;
@@ -174,9 +265,10 @@ Progress readDataLines(Window& window, LineState& state, Columns& columns, Fault
       const char* stop;
       const Scan scan = scanNumber(p, window, value, stop);
       if (scan == Scan::Incomplete) break;
-      if (scan == Scan::Invalid) fault = Fault::InvalidValue;
-      else if (state.field >= columns.size()) fault = Fault::TooManyValues;
-      if (fault != Fault::None) return Progress::Failed;
+      if (scan == Scan::Invalid || state.field >= columnCount) {
+        fault = scan == Scan::Invalid ? Fault::InvalidValue : Fault::TooManyValues;
+        return Progress::Failed;
+      }
       if (state.fieldHasValue) defer(state, Fault::TooManyValues);
       columns[state.field].push_back(value);
       state.fieldHasValue = true;
@@ -192,7 +284,7 @@ Progress readDataLines(Window& window, LineState& state, Columns& columns, Fault
       break;
     } else if (c == '\n' || (c == '\r' && p + 1 != window.end && p[1] == '\n')) {
       p += c == '\r' ? 2 : 1;
-      fault = endLine(state, columns.size());
+      fault = endLine(state, columnCount);
       if (fault != Fault::None) return Progress::Failed;
     } else {
       fault = Fault::InvalidCharacter;
@@ -201,7 +293,7 @@ Progress readDataLines(Window& window, LineState& state, Columns& columns, Fault
   }
   window.pos = p;
   if (p != window.end || !window.final) return Progress::NeedMore;
-  fault = endLine(state, columns.size());
+  fault = endLine(state, columnCount);
   return fault == Fault::None ? Progress::Finished : Progress::Failed;
 }
 
@@ -228,7 +320,8 @@ bool readCsv(Source& source, Window window, DataTable& table, std::string& messa
   std::string token;
   while (!readHeader(window, token, table.names)) readMore(source, window);
   const std::uint64_t headerBytes = bytesConsumed(source, window);
-  const std::uint64_t remainingBytes = expectedBytes > headerBytes ? expectedBytes - headerBytes : 0;
+  const std::uint64_t remainingBytes =
+      expectedBytes > headerBytes ? expectedBytes - headerBytes : 0;
   createColumns(table, expectedBytes == 0
                            ? kDefaultReservedRows
                            : estimateRows(window, remainingBytes, table.names.size()));

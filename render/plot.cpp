@@ -127,11 +127,12 @@ void keepNearTicks(const double* values, std::size_t count, const std::vector<Va
   for (std::size_t i = 0; i < count; ++i) color[i] = nearest[i] != 0 ? nearest[i] - 1 : color[i];
 }
 
-// The truncated offset when it lies within the limit, else false; NaN lies within no limit.
-bool pixelOffset(double value, const AxisMap& map, std::int64_t& offset) {
-  const double scaled = (value - map.minValue) * map.scale;
-  if (!(scaled > -kOffsetLimit && scaled < kOffsetLimit)) return false;
-  offset = map.origin + static_cast<std::int64_t>(scaled);
+// The point's coordinate when its offset lies within the limit, else false; NaN lies within no
+// limit. Points beyond it fall outside any image, so nothing is lost.
+bool pointCoordinate(double value, const AxisMap& map, std::int64_t& coordinate) {
+  const double offset = (value - map.minValue) * map.scale;
+  if (!(offset > -kOffsetLimit && offset < kOffsetLimit)) return false;
+  coordinate = map.origin + static_cast<std::int64_t>(offset);
   return true;
 }
 
@@ -250,6 +251,7 @@ void plotPoints(Canvas& canvas, int clientRight, int clientBottom,
       }
     }
 
+    // The passing rows' indices first, so that the pixel loop has no unpredictable branch.
     std::size_t passCount = 0;
     for (std::size_t i = 0; i < count; ++i) {
       passing[passCount] = static_cast<std::uint16_t>(i);
@@ -259,7 +261,9 @@ void plotPoints(Canvas& canvas, int clientRight, int clientBottom,
       const std::size_t i = passing[n];
       std::int64_t x = 0;
       std::int64_t y = 0;
-      if (!pixelOffset(xs[start + i], xMap, x) || !pixelOffset(ys[start + i], yMap, y)) continue;
+      if (!pointCoordinate(xs[start + i], xMap, x) || !pointCoordinate(ys[start + i], yMap, y)) {
+        continue;
+      }
       if (static_cast<std::uint64_t>(x) >= width || static_cast<std::uint64_t>(y) >= height) {
         continue;
       }

@@ -8,9 +8,11 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 
 want_windows=1
+want_bench=0
 for arg in "$@"; do
   case "$arg" in
     --no-windows) want_windows=0 ;;
+    --bench) want_bench=1 ;;
   esac
 done
 
@@ -20,6 +22,8 @@ core_packages=(
   libcairo2-dev libpango1.0-dev libgtk-3-dev fonts-dejavu-core
   xvfb xdotool x11-utils imagemagick python3 python3-pil
 )
+# Only bench/compare_tools.sh needs these: the tools it times against.
+bench_packages=(gnuplot-nox python3-matplotlib)
 windows_packages=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386
 )
@@ -37,6 +41,7 @@ fi
 
 packages=("${core_packages[@]}")
 if [ "$want_windows" = 1 ]; then packages+=("${windows_packages[@]}"); fi
+if [ "$want_bench" = 1 ]; then packages+=("${bench_packages[@]}"); fi
 todo=$(missing "${packages[@]}")
 if [ -n "$todo" ]; then
   $SUDO apt-get update -q

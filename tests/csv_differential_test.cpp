@@ -16,8 +16,12 @@ namespace {
 
 using Rng = std::mt19937_64;
 
-int pick(Rng& rng, int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng); }
-bool chance(Rng& rng, double probability) { return std::bernoulli_distribution(probability)(rng); }
+int pick(Rng& rng, int low, int high) {
+  return std::uniform_int_distribution<int>(low, high)(rng);
+}
+bool chance(Rng& rng, double probability) {
+  return std::bernoulli_distribution(probability)(rng);
+}
 
 std::string printable(std::string_view bytes) {
   std::string text;
@@ -67,18 +71,18 @@ std::size_t randomBlockBytes(Rng& rng) {
 
 std::string_view randomPiece(Rng& rng) {
   static constexpr std::array<std::string_view, 30> kPieces = {
-      "0",  "1",  "2", "5",    "7", "9",  "-", "+", ".", "e",  "E",      ",",      " ",
-      "\t", "\n", "\r\n", "\r", "x", "i", "n", "f", "a", "\xb1", "\xff", {"\0", 1}, "00",
-      "-.", "e-", "1e", ",,"};
+      "0", "1", "2",    "5",    "7",       "9",    "-",  "+",  ".",  "e",
+      "E", ",", " ",    "\t",   "\n",      "\r\n", "\r", "x",  "i",  "n",
+      "f", "a", "\xb1", "\xff", {"\0", 1}, "00",   "-.", "e-", "1e", ",,"};
   static constexpr std::array<int, 30> kWeights = {6, 6, 4, 4, 3, 3, 6, 2, 5, 3, 1, 10, 4, 2, 6,
-                                                    3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2, 1, 1, 2, 1};
+                                                   3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2, 1,  1, 2, 1};
   std::discrete_distribution<int> index(kWeights.begin(), kWeights.end());
   return kPieces[index(rng)];
 }
 
 std::string randomBytes(Rng& rng) {
   static constexpr std::array<std::string_view, 5> kHeaders = {"a,b\n", "a,b,c\n", "x\n", "",
-                                                                "p , q,\r\n"};
+                                                               "p , q,\r\n"};
   std::string text;
   if (chance(rng, 0.8)) {
     text = kHeaders[pick(rng, 0, kHeaders.size() - 1)];
@@ -118,8 +122,8 @@ std::string randomExponent(Rng& rng) {
 
 // A number near a double, written with more digits than it needs: rounding ties and near-ties.
 std::string nearDouble(Rng& rng) {
-  const double value = std::uniform_real_distribution<double>(-1, 1)(rng) *
-                       std::pow(10.0, pick(rng, -320, 308));
+  const double value =
+      std::uniform_real_distribution<double>(-1, 1)(rng) * std::pow(10.0, pick(rng, -320, 308));
   char text[64];
   std::snprintf(text, sizeof text, "%.*e", pick(rng, 14, 40), value);
   return text;
@@ -127,10 +131,11 @@ std::string nearDouble(Rng& rng) {
 
 std::string randomNumber(Rng& rng) {
   static constexpr std::array<std::string_view, 10> kEdges = {
-      "4.9406564584124654e-324", "2.4703282292062327e-324", "2.4703282292062328e-324",
-      "1.7976931348623157e308",  "1.7976931348623158e308",  "1.7976931348623159e308",
-      "2.2250738585072011e-308", "-0",                      "00000.000001e+00006",
-      "9007199254740993"};
+      "4.9406564584124654e-324", "2.4703282292062327e-324",
+      "2.4703282292062328e-324", "1.7976931348623157e308",
+      "1.7976931348623158e308",  "1.7976931348623159e308",
+      "2.2250738585072011e-308", "-0",
+      "00000.000001e+00006",     "9007199254740993"};
   const std::string sign = chance(rng, 0.3) ? "-" : "";
   switch (pick(rng, 0, 6)) {
     case 0:
@@ -147,7 +152,8 @@ std::string randomNumber(Rng& rng) {
     case 4:
       return nearDouble(rng);
     case 5:
-      return sign + "0." + std::string(pick(rng, 0, 330), '0') + randomDigits(rng, pick(rng, 1, 20));
+      return sign + "0." + std::string(pick(rng, 0, 330), '0') +
+             randomDigits(rng, pick(rng, 1, 20));
     default:
       return std::string(kEdges[pick(rng, 0, kEdges.size() - 1)]);
   }

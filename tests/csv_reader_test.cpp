@@ -1,3 +1,5 @@
+#include "data/csv_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -6,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "data/csv_reader.h"
 #include "reference_csv_reader.h"
 
 namespace {
@@ -102,7 +103,8 @@ TEST(CsvReader, NumbersFollowTheStreamExtraction) {
 TEST(CsvReader, RejectsWhatTheExtractionRejects) {
   for (const char* number : {"-", "-.", "-.e5", "1e", "1e+", "1E-", "-e5", "5.e", "1ex", "-inf",
                              "-nan", "--1", "-+1", "1e400", "-1e400", "1.8e308"}) {
-    EXPECT_EQ(messageOf("a,b\n" + std::string(number) + ",0\n"), "Invalid value detected in line 1.")
+    EXPECT_EQ(messageOf("a,b\n" + std::string(number) + ",0\n"),
+              "Invalid value detected in line 1.")
         << number;
   }
   EXPECT_EQ(messageOf("a,b\n0,1e"), "Invalid value detected in line 1.");
@@ -203,8 +205,7 @@ TEST(CsvReaderMemory, SizesColumnsOnceFromTheExpectedBytes) {
   const int rows = 200000;
   const std::string text = tableOfRows(rows);
   Outcome outcome;
-  ASSERT_TRUE(
-      readCsvThroughFile(text, 64 * 1024, outcome.table, outcome.message, text.size()));
+  ASSERT_TRUE(readCsvThroughFile(text, 64 * 1024, outcome.table, outcome.message, text.size()));
   for (const Column& column : outcome.table.columns) {
     EXPECT_EQ(column.size(), static_cast<std::size_t>(rows));
     EXPECT_LE(column.capacity(), rows * 11u / 10);

@@ -101,15 +101,29 @@ bool identicalTables(const DataTable& a, const DataTable& b) {
   return true;
 }
 
+namespace {
+
+// A stream over the bytes: in memory where the C library can, else through a temporary file.
+std::FILE* openAsFile(std::string_view bytes) {
+#if !defined(_WIN32)
+  if (!bytes.empty()) return fmemopen(const_cast<char*>(bytes.data()), bytes.size(), "rb");
+#endif
+  std::FILE* file = std::tmpfile();
+  if (file == nullptr) return nullptr;
+  std::fwrite(bytes.data(), 1, bytes.size(), file);
+  std::rewind(file);
+  return file;
+}
+
+}  // namespace
+
 bool readCsvThroughFile(std::string_view fileBytes, std::size_t blockBytes, DataTable& table,
                         std::string& message, std::uint64_t expectedBytes) {
-  std::FILE* file = std::tmpfile();
+  std::FILE* file = openAsFile(fileBytes);
   if (file == nullptr) {
-    message = "no temporary file";
+    message = "no stream over the bytes";
     return false;
   }
-  std::fwrite(fileBytes.data(), 1, fileBytes.size(), file);
-  std::rewind(file);
   const bool ok = readCsvTableBlockwise(file, table, message, expectedBytes, blockBytes);
   std::fclose(file);
   return ok;

@@ -16,6 +16,6 @@ bool referenceReadCsv(std::string_view fileBytes, DataTable& table, std::string&
 // True when both tables hold the same names and the same values, bit for bit.
 bool identicalTables(const DataTable& a, const DataTable& b);
 
-// Writes the bytes to a temporary file and loads them with the fast reader, `blockBytes` at a time.
+// Loads the bytes with the fast reader from a stream, as from a file, `blockBytes` at a time.
 bool readCsvThroughFile(std::string_view fileBytes, std::size_t blockBytes, DataTable& table,
                         std::string& message, std::uint64_t expectedBytes = 0);

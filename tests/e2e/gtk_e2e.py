@@ -113,8 +113,8 @@ class Session:
         return wait_until(search, timeout)
 
     def start(self):
-        self.wid = self.find_window("^Veloplot")
-        require(self.wid, "the main window did not appear")
+        self.wid = self.find_window("^Veloplot", timeout=20)
+        require(self.wid, f"the main window did not appear (exit status {self.proc.poll()})")
         require(wait_until(lambda: self.paint_count() > 0, 10), "the window was never painted")
         self.focus(self.wid)
 
@@ -156,6 +156,15 @@ class Session:
 
     def key(self, *keys):
         self.xdotool("key", "--delay", 40, *keys)
+
+    def open_menu(self, mnemonic):
+        """Alt + the menu's mnemonic; returns once the menu is on the screen."""
+        def windows():
+            return len(self.xdotool("search", "--all", "--onlyvisible", "--pid", self.proc.pid,
+                                    "--class", ".").split())
+        before = windows()
+        self.key("alt+" + mnemonic)
+        require(wait_until(lambda: windows() > before, 5), "the menu did not open")
 
     def double_click(self, x, y):
         self.xdotool("mousemove", "--window", self.wid, x, y + self.menu_height())
@@ -359,6 +368,11 @@ class Scenario:
         code = self.session.wait_exit()
         require(code == 0, f"exit status {code}")
 
+    def exit_from_menu(self):
+        self.session.open_menu("f")
+        self.session.key("x")
+        self.exits_with_zero()
+
 
 def without_display(suite):
     env = suite.program_env()
@@ -382,10 +396,7 @@ def usage_window(suite):
         scenario.check("data keys are ignored", lambda: scenario.stays_unpainted(
             lambda: s.key("x", "Next", "shift+Up", "d")))
         scenario.check("h shows the help", scenario.press(["h"], ["h"], None, "help"))
-        s.key("alt+f")
-        time.sleep(0.3)
-        s.key("x")
-        scenario.check("File > Exit ends with status 0", scenario.exits_with_zero)
+        scenario.check("File > Exit ends with status 0", scenario.exit_from_menu)
 
 
 def message_windows(suite):
@@ -546,8 +557,7 @@ def about_box(suite):
             s.xdotool("click", 1)
 
         def from_menu():
-            s.key("alt+h")
-            time.sleep(0.3)
+            s.open_menu("h")
             return opens(["a"])()
         scenario.check("Help > About opens it; the OK button at the top right closes it",
                        closes(from_menu, click_ok))
@@ -562,10 +572,7 @@ def about_box(suite):
             return step
         scenario.check("a resized window paints anew", resized(800, 600))
         scenario.check("a window narrower than the panel strip has no plot", resized(280, 400))
-        s.key("alt+f")
-        time.sleep(0.3)
-        s.key("x")
-        scenario.check("File > Exit ends with status 0", scenario.exits_with_zero)
+        scenario.check("File > Exit ends with status 0", scenario.exit_from_menu)
 
 
 def desktop_install(suite):
