@@ -3,10 +3,10 @@
 // and the points.
 #pragma once
 
+#include <string_view>
+
 #include "app/app_state.h"
 #include "render/canvas.h"
-
-#include <string_view>
 
 // Remembers the client size in the state (the double-click reads it) and draws. `repaintRight`
 // is the right edge of the area being repainted.

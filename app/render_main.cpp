@@ -22,7 +22,9 @@ int usageError(const std::string& reason) {
   return kExitUsage;
 }
 
-void writeBytes(std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), stdout); }
+void writeBytes(std::string_view bytes) {
+  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+}
 
 }  // namespace
 

@@ -24,8 +24,8 @@ struct NamedKey {
 };
 
 constexpr NamedKey kNamedKeys[] = {
-    {"PageUp", kKeyPageUp}, {"PageDown", kKeyPageDown}, {"Left", kKeyLeft},
-    {"Right", kKeyRight},   {"Up", kKeyUp},             {"Down", kKeyDown},
+    {"PageUp", kKeyPageUp}, {"PageDown", kKeyPageDown}, {"Left", kKeyLeft}, {"Right", kKeyRight},
+    {"Up", kKeyUp},         {"Down", kKeyDown},
 };
 
 bool findNamedKey(std::string_view name, int& virtualKey) {
@@ -57,8 +57,8 @@ bool parseDoubleClick(std::string_view token, KeyEvent& event) {
   if (!parseWhole(position.substr(0, comma), 0, 65535, x) ||
       !parseWhole(position.substr(comma + 1), 0, 65535, y))
     return false;
-  event = KeyEvent{KeyEvent::Kind::DoubleClick, 0, static_cast<unsigned>(x),
-                   static_cast<unsigned>(y)};
+  event =
+      KeyEvent{KeyEvent::Kind::DoubleClick, 0, static_cast<unsigned>(x), static_cast<unsigned>(y)};
   return true;
 }
 
@@ -115,8 +115,7 @@ bool parseRenderOptions(const std::vector<std::string_view>& args, RenderOptions
                         std::string& error) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view arg = args[i];
-    const bool takesValue =
-        arg == "--size" || arg == "--keys" || arg == "-o" || arg == "--output";
+    const bool takesValue = arg == "--size" || arg == "--keys" || arg == "-o" || arg == "--output";
     if (takesValue && i + 1 == args.size()) {
       error = "option " + std::string(arg) + " needs a value";
       return false;

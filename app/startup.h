@@ -14,7 +14,8 @@ inline constexpr std::size_t kMaxTitleLength = 999;
 
 inline constexpr char kUsageMessage[] = "Usage: Veloplot.exe <file name>";
 inline constexpr char kOpenFailedMessage[] = "Cound not open file: ";
-inline constexpr char kTooFewColumnsMessage[] = "There must be at least 2 columns in the input data.";
+inline constexpr char kTooFewColumnsMessage[] =
+    "There must be at least 2 columns in the input data.";
 inline constexpr char kNoRowsMessage[] = "There are no data rows in the input file.";
 
 // The maximal runs of characters other than space and tab, in order. Quotes mean nothing.

@@ -16,7 +16,7 @@ constexpr double kTextPixelSize = 12.0;
 constexpr int kLineGapPixels = 1;
 constexpr char kTextFont[] = "DejaVu Sans";
 
-constexpr std::uintptr_t kDefaultPen = 0;
+// The frame pen's token; every other token stands for the default black pen.
 constexpr std::uintptr_t kFramePen = 1;
 
 // Windows-1252 0x80 to 0x9F; the five unassigned bytes keep their C1 control code points, as the

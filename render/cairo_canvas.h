@@ -45,7 +45,7 @@ class CairoCanvas final : public Canvas {
   int height_;
   cairo_surface_t* pointLayer_ = nullptr;
   PangoLayout* layout_ = nullptr;
-  std::uintptr_t pen_ = 0;
+  std::uintptr_t pen_ = 0;  // the default black pen until the frame pen is selected
   int currentX_ = 0;
   int currentY_ = 0;
 };

@@ -12,9 +12,13 @@ namespace {
 constexpr std::int64_t kInt32Min = std::numeric_limits<std::int32_t>::min();
 constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
 
-bool fitsInt32(std::int64_t value) { return value >= kInt32Min && value <= kInt32Max; }
+bool fitsInt32(std::int64_t value) {
+  return value >= kInt32Min && value <= kInt32Max;
+}
 
-bool isAxis(DimMode mode) { return mode == DimMode::XAxis || mode == DimMode::YAxis; }
+bool isAxis(DimMode mode) {
+  return mode == DimMode::XAxis || mode == DimMode::YAxis;
+}
 
 std::int64_t gridStepUnits(const DimScale& scale) {
   return static_cast<std::int64_t>(scale.widthFactor) * 20;
@@ -73,7 +77,9 @@ double powerOfTen(std::int32_t exponent) {
   return value;
 }
 
-double unitSize(const DimScale& scale) { return powerOfTen(scale.exponent - 2); }
+double unitSize(const DimScale& scale) {
+  return powerOfTen(scale.exponent - 2);
+}
 
 void findRange(const std::vector<double>& values, double& smallest, double& largest) {
   smallest = largest = values.empty() ? 0.0 : values.front();

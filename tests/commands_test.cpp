@@ -20,7 +20,9 @@ AppState loadedState() {
   return state;
 }
 
-DimMode modeOf(const AppState& state, int i) { return state.dims[i].mode; }
+DimMode modeOf(const AppState& state, int i) {
+  return state.dims[i].mode;
+}
 
 TEST(CharCommands, ConstraintKeysOnAnAxisDimensionDoNothing) {
   for (unsigned selected : {0u, 1u}) {

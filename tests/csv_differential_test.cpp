@@ -48,7 +48,8 @@ std::string mismatch(const std::string& text, std::size_t blockBytes) {
   const bool inMemoryOk = readCsvText(text, inMemory, inMemoryMessage);
   DataTable inBlocks;
   std::string inBlocksMessage;
-  const bool inBlocksOk = readCsvThroughFile(text, blockBytes, inBlocks, inBlocksMessage);
+  const bool inBlocksOk =
+      readCsvThroughFile(text, blockBytes, inBlocks, inBlocksMessage, text.size());
   const auto describe = [&](const char* how, bool ok, const std::string& message) {
     return std::string(how) + " gave " + (ok ? "success" : message) + ", the reference " +
            (expectedOk ? "success" : expectedMessage) + ", for \"" + printable(text) + "\"";
@@ -76,7 +77,7 @@ std::string_view randomPiece(Rng& rng) {
       "f", "a", "\xb1", "\xff", {"\0", 1}, "00",   "-.", "e-", "1e", ",,"};
   static constexpr std::array<int, 30> kWeights = {6, 6, 4, 4, 3, 3, 6, 2, 5, 3, 1, 10, 4, 2, 6,
                                                    3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2, 1,  1, 2, 1};
-  std::discrete_distribution<int> index(kWeights.begin(), kWeights.end());
+  static std::discrete_distribution<int> index(kWeights.begin(), kWeights.end());
   return kPieces[index(rng)];
 }
 

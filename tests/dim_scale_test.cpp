@@ -6,6 +6,8 @@
 #include <cmath>
 #include <limits>
 
+#include "scale_helpers.h"
+
 namespace {
 
 void expectSound(const DimScale& s) {
@@ -28,18 +30,6 @@ void expectSameScale(const DimScale& a, const DimScale& b) {
   EXPECT_EQ(a.minValue, b.minValue);
   EXPECT_EQ(a.maxValue, b.maxValue);
   EXPECT_EQ(a.ticks, b.ticks);
-}
-
-DimScale scaleOf(std::int32_t exponent, std::int32_t widthFactor, std::int32_t centerUnits,
-                 std::int32_t toleranceUnits, DimMode mode = DimMode::Free) {
-  DimScale s;
-  s.exponent = exponent;
-  s.widthFactor = widthFactor;
-  s.centerUnits = centerUnits;
-  s.toleranceUnits = toleranceUnits;
-  s.mode = mode;
-  deriveScale(s);
-  return s;
 }
 
 TEST(AutoScale, ZeroToSevenGetsAUnitScaleOfWidthTen) {
@@ -88,7 +78,7 @@ TEST(DeriveScale, AxisTicksRoundTheCenterToTheGrid) {
   EXPECT_EQ(scaleOf(0, 2, 510, 20, DimMode::XAxis).ticks[2], 5.2);  // 510 % 40 = 30 > 20
   EXPECT_EQ(scaleOf(1, 1, 30, 10, DimMode::YAxis).ticks[2], 2);     // an exact half goes down
   EXPECT_EQ(scaleOf(1, 1, 31, 10, DimMode::YAxis).ticks[2], 4);
-  EXPECT_EQ(scaleOf(1, 1, -39, 10, DimMode::XAxis).ticks[2], -2);   // toward zero
+  EXPECT_EQ(scaleOf(1, 1, -39, 10, DimMode::XAxis).ticks[2], -2);          // toward zero
   EXPECT_DOUBLE_EQ(scaleOf(1, 1, -39, 10, DimMode::Band).ticks[2], -3.9);  // others keep it
 }
 
@@ -179,12 +169,8 @@ TEST(ScaleLimits, DataFarFromZeroGetsACoarserScaleThatHoldsIt) {
 }
 
 TEST(ScaleLimits, SpreadsBeyondADoubleStayFinite) {
-  const double cases[][2] = {{-1e308, 1e308},
-                             {-DBL_MAX, DBL_MAX},
-                             {1e308, 1.7e308},
-                             {-DBL_MAX, -1e308},
-                             {0, 1e-320},
-                             {-5e-324, 5e-324},
+  const double cases[][2] = {{-1e308, 1e308},    {-DBL_MAX, DBL_MAX}, {1e308, 1.7e308},
+                             {-DBL_MAX, -1e308}, {0, 1e-320},         {-5e-324, 5e-324},
                              {1e-300, 1e-300}};
   for (const auto& c : cases) {
     DimScale s = autoScale(std::vector<double>{c[0], c[1]});

@@ -2,17 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "scale_helpers.h"
+
 namespace {
 
+// Unit 0.01, width 2: the center and tolerance read as 12.5 and 0.5 by default.
 DimScale scaleIn(DimMode mode, std::int32_t centerUnits = 1250, std::int32_t toleranceUnits = 50) {
-  DimScale s;
-  s.exponent = 0;  // unit 0.01
-  s.widthFactor = 2;
-  s.centerUnits = centerUnits;
-  s.toleranceUnits = toleranceUnits;
-  s.mode = mode;
-  deriveScale(s);
-  return s;
+  return scaleOf(0, 2, centerUnits, toleranceUnits, mode);
 }
 
 TEST(DimensionList, OneLinePerDimensionByMode) {

@@ -48,11 +48,12 @@ bool referenceReadCsv(std::string_view fileBytes, DataTable& table, std::string&
   readHeader(in, table.names);
   const long long nameCount = static_cast<long long>(table.names.size());
   table.columns.assign(table.names.size(), {});
-  for (auto& column : table.columns) column.reserve(10000);
 
   long long line = 1;
   long long field = 0;
   bool fieldHasValue = false;
+  // The added checks that keep the columns equal: the first empty field or second number in a
+  // field, reported only when the line passes the plain test; then a lone value under two names.
   const char* deferred = nullptr;
   const auto fail = [&](const char* text) {
     message = text + std::to_string(line) + ".";
@@ -70,6 +71,7 @@ bool referenceReadCsv(std::string_view fileBytes, DataTable& table, std::string&
       table.columns[field].push_back(value);
       fieldHasValue = true;
     } else if (c == ' ' || c == '\t') {
+      continue;
     } else if (c == ',') {
       if (!fieldHasValue && !deferred) deferred = "Not enough values in line ";
       ++field;

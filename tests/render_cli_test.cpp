@@ -1,11 +1,11 @@
 // veloplot-render as a script sees it: exit status, standard output and standard error.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <sys/wait.h>
 
 #include "temp_file.h"
 
@@ -27,17 +27,21 @@ std::string readWhole(const std::string& path) {
 Outcome render(const std::string& arguments) {
   TempFile out("", ".out");
   TempFile err("", ".err");
-  const std::string command = std::string(VELOPLOT_RENDER_PATH) + " " + arguments + " >" +
-                              out.name() + " 2>" + err.name();
+  const std::string command =
+      std::string(VELOPLOT_RENDER_PATH) + " " + arguments + " >" + out.name() + " 2>" + err.name();
   const int raw = std::system(command.c_str());
-  return Outcome{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readWhole(out.name()), readWhole(err.name())};
+  return Outcome{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readWhole(out.name()),
+                 readWhole(err.name())};
 }
 
-std::string quoted(const std::string& text) { return "'" + text + "'"; }
+std::string quoted(const std::string& text) {
+  return "'" + text + "'";
+}
 
 TEST(RenderCli, LoadedFileWritesTextThenState) {
   TempFile data("t,v\n0,1\n7,2\n");
-  const Outcome run = render("--print-text --print-state --keys 'PageDown d' " + quoted(data.name()));
+  const Outcome run =
+      render("--print-text --print-state --keys 'PageDown d' " + quoted(data.name()));
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "");
   const std::string text = "  t - X axis\n* v - Y axis\n";

@@ -1,13 +1,13 @@
 // A file in the temporary folder that removes itself.
 #pragma once
 
+#include <unistd.h>
+
 #include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <string_view>
-
-#include <unistd.h>
 
 class TempFile {
  public:

@@ -5,14 +5,18 @@
 
 namespace {
 
-DimScale& selected(AppState& state) { return state.dims[state.selectedDim]; }
+DimScale& selected(AppState& state) {
+  return state.dims[state.selectedDim];
+}
 
 bool isOnAxis(const AppState& state) {
   return state.selectedDim == static_cast<unsigned>(state.xDim) ||
          state.selectedDim == static_cast<unsigned>(state.yDim);
 }
 
-unsigned dimensionCount(const AppState& state) { return static_cast<unsigned>(state.dims.size()); }
+unsigned dimensionCount(const AppState& state) {
+  return static_cast<unsigned>(state.dims.size());
+}
 
 // Moves the selection by `step` (+1 or n-1) once, then on while significantOnly hides it. The
 // axis dimensions are never Free, so the walk ends within one round.

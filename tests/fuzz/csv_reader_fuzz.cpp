@@ -15,8 +15,7 @@ void expectSame(const char* how, bool ok, const std::string& message, const Data
                 bool expectedOk, const std::string& expectedMessage, const DataTable& expected) {
   if (ok == expectedOk && message == expectedMessage && identicalTables(table, expected)) return;
   std::fprintf(stderr, "%s: \"%s\" where the reference gives \"%s\"%s\n", how,
-               ok ? "success" : message.c_str(),
-               expectedOk ? "success" : expectedMessage.c_str(),
+               ok ? "success" : message.c_str(), expectedOk ? "success" : expectedMessage.c_str(),
                ok == expectedOk && message == expectedMessage ? ", with other values" : "");
   std::abort();
 }
