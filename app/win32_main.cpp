@@ -127,8 +127,7 @@ bool createMainWindow(HINSTANCE instance, int showCommand) {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCommand) {
   appInstance = instance;
   startUp(appState, commandLine != nullptr ? commandLine : "",
-          loadResourceString(instance, IDS_APP_TITLE),
-          loadResourceString(instance, IDC_VELOPLOT));
+          loadResourceString(instance, IDS_APP_TITLE), loadResourceString(instance, IDC_VELOPLOT));
   registerMainClass(instance);
   if (!createMainWindow(instance, showCommand)) return 0;
 

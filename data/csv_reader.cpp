@@ -1,5 +1,7 @@
 #include "data/csv_reader.h"
 
+#include "data/large_pages.h"
+
 #include <fast_float/fast_float.h>
 
 #include <algorithm>
@@ -124,7 +126,10 @@ std::size_t estimateRows(const Window& window, std::uint64_t remainingBytes,
 
 void createColumns(DataTable& table, std::size_t reservedRows) {
   table.columns.assign(table.names.size(), {});
-  for (auto& column : table.columns) column.reserve(reservedRows);
+  for (auto& column : table.columns) {
+    column.reserve(reservedRows);
+    adviseLargePages(column.data(), column.capacity() * sizeof(double));
+  }
 }
 
 struct LineState {

@@ -52,8 +52,8 @@ GdiCanvas::~GdiCanvas() {
 
 void GdiCanvas::present(const RECT& area) {
   if (memoryDc_ == nullptr) return;
-  BitBlt(windowDc_, area.left, area.top, area.right - area.left, area.bottom - area.top,
-         memoryDc_, area.left, area.top, SRCCOPY);
+  BitBlt(windowDc_, area.left, area.top, area.right - area.left, area.bottom - area.top, memoryDc_,
+         area.left, area.top, SRCCOPY);
 }
 
 void GdiCanvas::drawTextBlock(int right, int bottom, std::string_view text) {
@@ -73,9 +73,13 @@ void GdiCanvas::restorePen(std::uintptr_t previous) {
   SelectObject(dc_, reinterpret_cast<HGDIOBJ>(previous));
 }
 
-void GdiCanvas::moveTo(int x, int y) { MoveToEx(dc_, x, y, nullptr); }
+void GdiCanvas::moveTo(int x, int y) {
+  MoveToEx(dc_, x, y, nullptr);
+}
 
-void GdiCanvas::lineTo(int x, int y) { LineTo(dc_, x, y); }
+void GdiCanvas::lineTo(int x, int y) {
+  LineTo(dc_, x, y);
+}
 
 PixelImage GdiCanvas::beginPixels() {
   if (bits_ == nullptr) return {};

@@ -26,6 +26,8 @@ core_packages=(
 bench_packages=(gnuplot-nox python3-matplotlib)
 windows_packages=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386
+  # For kernels without 32-bit support: the tests then run a 64-bit build under wine64.
+  g++-mingw-w64-x86-64 wine64
 )
 
 missing() {

@@ -137,11 +137,14 @@ if ! "$wine_loader" wineboot -i >"$work/wineboot.log" 2>&1 </dev/null; then
   finish
 fi
 wineserver -w >/dev/null 2>&1 </dev/null
-setsid wineserver -p >/dev/null 2>&1 </dev/null &
+# A lasting server, and wine's own service processes started now with their output in a file:
+# started by the first test instead, they would inherit ctest's pipe and hold it open.
+setsid wineserver -p >/dev/null 2>&1 </dev/null
+"$wine_loader" cmd /c exit >>"$work/wineboot.log" 2>&1 </dev/null
 
 note "unit tests under wine"
 unit_log=$work/unit.log
-(cd "$run_build" && ctest -E 'windows_e2e|make_icons_test' --output-on-failure -V --timeout 600 \
+(cd "$run_build" && ctest -E 'windows_e2e|make_icons_test' -V --timeout 300 \
   >"$unit_log" 2>&1 </dev/null)
 ctest_status=$?
 gtest_passed=$(sed -n 's/.*\[  PASSED  \] \([0-9]*\) tests\{0,1\}\..*/\1/p' "$unit_log" |
@@ -149,7 +152,7 @@ gtest_passed=$(sed -n 's/.*\[  PASSED  \] \([0-9]*\) tests\{0,1\}\..*/\1/p' "$un
 gtest_failed=$(sed -n 's/.*\[  FAILED  \] \([0-9]*\) tests\{0,1\}, listed below.*/\1/p' "$unit_log" |
   awk '{s += $1} END {print s + 0}')
 grep -E '^ *[0-9]+/[0-9]+ Test +#' "$unit_log"
-grep -E '^\S*\[  FAILED  \] [A-Za-z]' "$unit_log" | sort -u
+grep -E '\[  FAILED  \] [A-Za-z0-9_./]+$' "$unit_log" | sed 's/^[0-9]*: //' | sort -u
 if [ "$gtest_passed" -gt 0 ]; then pass "unit tests ($gtest_passed test cases)" "$gtest_passed"; fi
 if [ "$gtest_failed" -gt 0 ]; then fail "unit tests ($gtest_failed test cases)" "$gtest_failed"; fi
 if [ $ctest_status -ne 0 ] && [ "$gtest_failed" -eq 0 ]; then

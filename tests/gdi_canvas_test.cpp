@@ -51,7 +51,9 @@ struct Surface {
   }
 };
 
-HBRUSH whiteBrush() { return static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)); }
+HBRUSH whiteBrush() {
+  return static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+}
 
 TEST(GdiCanvas, PixelsAreTopDownRedGreenBlue) {
   Surface window(40, 30, 0);
@@ -200,8 +202,8 @@ TEST(GdiCanvas, PaintOfAMessageDrawsOnlyItsText) {
   }
   Surface direct(700, 300, kWhite);
   RECT all{0, 0, 700, 300};
-  DrawTextA(direct.dc, state.messageText->data(), static_cast<int>(state.messageText->size()),
-            &all, 0);
+  DrawTextA(direct.dc, state.messageText->data(), static_cast<int>(state.messageText->size()), &all,
+            0);
   int differences = 0;
   for (int y = 0; y < 300; ++y) {
     for (int x = 0; x < 700; ++x) differences += viaCanvas.at(x, y) != direct.at(x, y);
