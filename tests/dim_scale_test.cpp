@@ -135,10 +135,18 @@ TEST(ScaleOperations, ShiftAndRecenter) {
   EXPECT_DOUBLE_EQ(s.center, -1.2);
 }
 
-TEST(PowerOfTen, MatchesTheLibraryPowerFunction) {
+// Scales computed elsewhere with the GNU C library's pow agree with ours to the bit; other
+// runtimes' pow differ from it, and so from us, in the last bit for many exponents.
+TEST(PowerOfTen, MatchesTheGnuLibraryPowerFunction) {
+#ifdef __GLIBC__
   for (int e = kMinExponent - 2; e <= kMaxExponent; ++e) {
     EXPECT_EQ(powerOfTen(e), std::pow(10.0, e)) << e;
   }
+#else
+  EXPECT_EQ(powerOfTen(23), 1.0000000000000001e23);
+  EXPECT_EQ(powerOfTen(-2), 0.01);
+  GTEST_SKIP() << "no GNU C library to compare with";
+#endif
 }
 
 // Every refused change must leave the record as it was, and no sequence may leave it unsound.
