@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <new>
 #include <system_error>
 
 #include "data/csv_reader.h"
@@ -36,7 +37,12 @@ std::optional<std::string> loadTable(AppState& state, const std::string& fileNam
   if (!file) return kOpenFailedMessage + fileName;
   DataTable table;
   std::string message;
-  const bool read = readCsvTable(file, table, message, fileSizeOf(fileName));
+  bool read = false;
+  try {
+    read = readCsvTable(file, table, message, fileSizeOf(fileName));
+  } catch (const std::bad_alloc&) {
+    message = kOutOfMemoryMessage;
+  }
   std::fclose(file);
   if (!read) return message;
   state.names = std::move(table.names);

@@ -17,6 +17,7 @@ inline constexpr char kOpenFailedMessage[] = "Cound not open file: ";
 inline constexpr char kTooFewColumnsMessage[] =
     "There must be at least 2 columns in the input data.";
 inline constexpr char kNoRowsMessage[] = "There are no data rows in the input file.";
+inline constexpr char kOutOfMemoryMessage[] = "There is not enough memory to load the input file.";
 
 // The maximal runs of characters other than space and tab, in order. Quotes mean nothing.
 std::vector<std::string> splitCommandLine(std::string_view commandLine);

@@ -1,15 +1,16 @@
 #include "data/csv_reader.h"
 
-#include "data/large_pages.h"
-
 #include <fast_float/fast_float.h>
 
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <system_error>
 #include <vector>
+
+#include "data/large_pages.h"
 
 namespace {
 
@@ -126,9 +127,15 @@ std::size_t estimateRows(const Window& window, std::uint64_t remainingBytes,
 
 void createColumns(DataTable& table, std::size_t reservedRows) {
   table.columns.assign(table.names.size(), {});
-  for (auto& column : table.columns) {
-    column.reserve(reservedRows);
-    adviseLargePages(column.data(), column.capacity() * sizeof(double));
+  try {
+    for (auto& column : table.columns) {
+      column.reserve(reservedRows);
+      adviseLargePages(column.data(), column.capacity() * sizeof(double));
+    }
+  } catch (const std::bad_alloc&) {
+    // The estimate is only a hint: without room for all of it, the columns grow as they fill.
+    table.columns.assign(table.names.size(), {});
+    for (auto& column : table.columns) column.reserve(kDefaultReservedRows);
   }
 }
 

@@ -224,4 +224,15 @@ TEST(CsvReaderMemory, FallsBackToGrowingWhenTheHintIsWrongOrMissing) {
   EXPECT_EQ(small.table.columns[0].capacity(), 10000u);
 }
 
+// A size hint far beyond memory (a wrong size from the system, or a file that shrank) must not
+// stop a file that fits. The sanitizers stop the process on such a request instead of failing it.
+#ifndef __SANITIZE_ADDRESS__
+TEST(CsvReaderMemory, AHintBeyondMemoryStillLoads) {
+  Outcome outcome;
+  ASSERT_TRUE(readCsvThroughFile("a,b\n1,2\n3,4\n", 4096, outcome.table, outcome.message,
+                                 std::uint64_t{1} << 62));
+  EXPECT_EQ(outcome.table.columns[1], (Column{2, 4}));
+}
+#endif
+
 }  // namespace

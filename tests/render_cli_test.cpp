@@ -24,11 +24,12 @@ std::string readWhole(const std::string& path) {
   return text.str();
 }
 
-Outcome render(const std::string& arguments) {
+// `limits` are shell commands run first, in the same shell.
+Outcome render(const std::string& arguments, const std::string& limits = "") {
   TempFile out("", ".out");
   TempFile err("", ".err");
   const std::string command =
-      std::string(VELOPLOT_RENDER_PATH) + " " + arguments + " >" + out.name() + " 2>" + err.name();
+      limits + VELOPLOT_RENDER_PATH + " " + arguments + " >" + out.name() + " 2>" + err.name();
   const int raw = std::system(command.c_str());
   return Outcome{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readWhole(out.name()),
                  readWhole(err.name())};
@@ -86,5 +87,17 @@ TEST(RenderCli, UsageErrorsExitTwo) {
   EXPECT_FALSE(std::filesystem::exists("/no/such/folder/out.png"));
   EXPECT_EQ(render("--version").out, "veloplot-render 0.2\n");
 }
+
+// Under the sanitizers a limit on address space stops the process before it starts.
+#ifndef __SANITIZE_ADDRESS__
+TEST(RenderCli, ATableBeyondMemoryEndsInAMessage) {
+  std::string text = "a,b,c,d,e,f\n";
+  for (int row = 0; row < 3000000; ++row) text += "1,2,3,4,5,6\n";
+  TempFile data(text);  // 36 MB of text, 144 MB of values
+  const Outcome run = render("--print-text " + quoted(data.name()), "ulimit -v 80000; ");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "There is not enough memory to load the input file.");
+}
+#endif
 
 }  // namespace
