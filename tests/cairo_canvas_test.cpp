@@ -9,6 +9,7 @@
 #include <string>
 
 #include "render/picture_file.h"
+#include "scale_helpers.h"
 
 namespace {
 
@@ -32,20 +33,8 @@ cairo_surface_t* whiteImage(int width, int height) {
   return image;
 }
 
-// A two-column state with one row in the middle of both ranges.
 AppState loadedState() {
-  AppState state;
-  state.columns = {{5}, {5}};
-  for (const DimMode mode : {DimMode::XAxis, DimMode::YAxis}) {
-    DimScale d;
-    d.mode = mode;
-    d.minValue = 0;
-    d.maxValue = 10;
-    d.ticks = {1, 3, 5, 7, 9};
-    state.dims.push_back(d);
-  }
-  state.panelText = "* a \xB1 1\nb\n";
-  return state;
+  return twoColumnState("* a \xB1 1\nb\n");
 }
 
 TEST(CairoCanvas, LinesAreWholePixelsWithoutTheirEndPoint) {

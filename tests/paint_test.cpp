@@ -7,24 +7,12 @@
 
 #include "app/help_text.h"
 #include "recording_canvas.h"
+#include "scale_helpers.h"
 
 namespace {
 
-// A loaded two-column state with one row in the middle of both ranges.
 AppState loadedState() {
-  AppState state;
-  state.names = {"a", "b"};
-  state.columns = {{5}, {5}};
-  for (const DimMode mode : {DimMode::XAxis, DimMode::YAxis}) {
-    DimScale d;
-    d.mode = mode;
-    d.minValue = 0;
-    d.maxValue = 10;
-    d.ticks = {1, 3, 5, 7, 9};
-    state.dims.push_back(d);
-  }
-  state.panelText = "* a X\nb Y\n";
-  return state;
+  return twoColumnState("* a X\nb Y\n");
 }
 
 bool drewPlot(const RecordingCanvas& canvas) {
