@@ -1,6 +1,7 @@
 #include "app/state_json.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -39,6 +40,11 @@ void appendString(std::string& out, const std::string& text) {
 }
 
 void appendDouble(std::string& out, double value) {
+  // JSON has no infinity or NaN; the scales never hold one, but a reader must still get JSON.
+  if (!std::isfinite(value)) {
+    out += "null";
+    return;
+  }
   char buffer[32];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
   out.append(buffer, result.ptr);

@@ -133,11 +133,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCom
 
   HACCEL accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDC_VELOPLOT));
   MSG message{};
-  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+  BOOL got = 0;
+  while ((got = GetMessageA(&message, nullptr, 0, 0)) > 0) {
     if (!TranslateAcceleratorA(message.hwnd, accelerators, &message)) {
       TranslateMessage(&message);
       DispatchMessageA(&message);
     }
   }
-  return static_cast<int>(message.wParam);
+  // Only the quit message carries an exit code; a failed GetMessageA leaves none.
+  return got == 0 ? static_cast<int>(message.wParam) : 0;
 }

@@ -163,19 +163,21 @@ DimScale autoScale(double smallest, double largest) {
   if (std::isnan(middle)) middle = 0.0;
 
   // Data far from zero relative to its spread: the scale gets coarser until its center has a
-  // 32-bit count of units; at the coarsest scale the center moves toward zero until it is finite.
+  // 32-bit count of units and its ends are finite.
   for (;;) {
     if (centerUnitsFor(middle, step, scale.centerUnits) && commit(scale, scale)) return scale;
     if (scale.exponent >= kMaxExponent) break;
     ++scale.exponent;
     step *= 10.0;
   }
+  // At the coarsest exponent only the narrowest width has finite ends; the center then moves
+  // toward zero until they are finite, which they are at zero.
+  scale.widthFactor = 1;
+  scale.toleranceUnits = 10;
   if (!centerUnitsFor(middle, step, scale.centerUnits)) scale.centerUnits = 0;
-  while (scale.centerUnits != 0) {
+  while (!commit(scale, scale) && scale.centerUnits != 0) {
     scale.centerUnits -= scale.centerUnits > 0 ? 10 : -10;
-    if (commit(scale, scale)) return scale;
   }
-  deriveScale(scale);
   return scale;
 }
 

@@ -32,7 +32,7 @@ inline constexpr std::int32_t kMinExponent = -300;
 // Widening stops here: a wider scale no longer has a finite width.
 inline constexpr std::int32_t kMaxExponent = 308;
 
-// 10^exponent, correctly rounded (the same bits on every platform).
+// 10^exponent with the bits of the GNU C library's pow(10, exponent), on every platform.
 double powerOfTen(std::int32_t exponent);
 
 // 10^(exponent - 2): the size of one unit of `scale`.

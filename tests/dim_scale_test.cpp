@@ -179,7 +179,8 @@ TEST(ScaleLimits, DataFarFromZeroGetsACoarserScaleThatHoldsIt) {
 TEST(ScaleLimits, SpreadsBeyondADoubleStayFinite) {
   const double cases[][2] = {{-1e308, 1e308},    {-DBL_MAX, DBL_MAX}, {1e308, 1.7e308},
                              {-DBL_MAX, -1e308}, {0, 1e-320},         {-5e-324, 5e-324},
-                             {1e-300, 1e-300}};
+                             {1e-300, 1e-300},   {1.6e308, 1.79e308}, {-1.79e308, -1.6e308},
+                             {1.5e308, DBL_MAX}};
   for (const auto& c : cases) {
     DimScale s = autoScale(std::vector<double>{c[0], c[1]});
     expectSound(s);

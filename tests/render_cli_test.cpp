@@ -85,7 +85,7 @@ TEST(RenderCli, UsageErrorsExitTwo) {
   const Outcome unwritable = render("-o /no/such/folder/out.png " + quoted(data.name()));
   EXPECT_EQ(unwritable.status, 2);
   EXPECT_FALSE(std::filesystem::exists("/no/such/folder/out.png"));
-  EXPECT_EQ(render("--version").out, "veloplot-render 0.2\n");
+  EXPECT_EQ(render("--version").out, "veloplot-render 0.2a1\n");
 }
 
 // Under the sanitizers a limit on address space stops the process before it starts.
