@@ -22,8 +22,8 @@ core_packages=(
   libcairo2-dev libpango1.0-dev libgtk-3-dev fonts-dejavu-core
   xvfb xdotool x11-utils imagemagick python3 python3-pil
 )
-# Only bench/compare_tools.sh needs these: the tools it times against.
-bench_packages=(gnuplot-nox python3-matplotlib)
+# Only the benchmarks need these: the tools bench/compare_tools.sh times against, and /usr/bin/time.
+bench_packages=(gnuplot-nox python3-matplotlib time)
 windows_packages=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386
   # For kernels without 32-bit support: the tests then run a 64-bit build under wine64.
