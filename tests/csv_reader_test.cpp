@@ -182,6 +182,25 @@ TEST(CsvReader, BlockBoundariesChangeNothing) {
   EXPECT_EQ(read(texts[2]).table.columns[1], Column{-1.0});
 }
 
+// A line read before the input's last line feed and the same line at the very end, where the reader
+// must mind the end of its input, both as the reference reads them. A digit lies in memory behind
+// the input, to be misread by any scan that overruns it.
+TEST(CsvReader, ReadsALineAlikeBeforeAndAfterTheLastLineFeed) {
+  for (const std::string line : {"-0,0", "-1.5e-7,-2E+3", "-.5,5.", "1/2,3", "/1,2", ".5,1", "1,-",
+                                 "-12345678901234567890,1e-", "1e5e3,2", "3,4 -5"}) {
+    for (const std::string& text : {"a,b\n" + line + "\n1,2\n", "a,b\n" + line}) {
+      DataTable expected;
+      std::string expectedMessage;
+      const bool expectedOk = referenceReadCsv(text, expected, expectedMessage);
+      const std::string followedByADigit = text + "7";
+      const Outcome outcome = read(std::string_view(followedByADigit).substr(0, text.size()));
+      EXPECT_EQ(outcome.ok, expectedOk) << text;
+      EXPECT_EQ(outcome.message, expectedMessage) << text;
+      EXPECT_TRUE(identicalTables(outcome.table, expected)) << text;
+    }
+  }
+}
+
 TEST(CsvReader, LongLinesAndLongNames) {
   std::string text = std::string(5000, 'n') + ",x\n";
   const std::string row = std::string(200000, ' ') + "7," + std::string(200000, '\t') + "8\n";
