@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 
 #include "app/paint.h"
 
@@ -154,7 +153,7 @@ void CairoCanvas::moveTo(int x, int y) {
   currentY_ = y;
 }
 
-void CairoCanvas::fillPixels(int x, int y, int width, int height) {
+void CairoCanvas::addPixelRect(int x, int y, int width, int height) {
   cairo_rectangle(cr_, x, y, width, height);
 }
 
@@ -170,45 +169,20 @@ void CairoCanvas::lineTo(int x, int y) {
   }
 
   // Pixels from the start up to, not including, the end; whole-pixel rectangles, so nothing is
-  // antialiased and a vector picture gets the same pixels.
+  // antialiased and a vector picture gets the same pixels. The plot draws only horizontal and
+  // vertical lines; a slanted one draws nothing.
   if (y == y0 && x != x0) {
     const long long first = x > x0 ? x0 : x + 1LL;
     const long long last = x > x0 ? x - 1LL : x0;
     const int from = clampToSurface(first, width_);
     const int to = clampToSurface(last, width_);
-    if (y >= 0 && y < height_) fillPixels(from, y, to - from + 1, 1);
+    if (y >= 0 && y < height_) addPixelRect(from, y, to - from + 1, 1);
   } else if (x == x0 && y != y0) {
     const long long first = y > y0 ? y0 : y + 1LL;
     const long long last = y > y0 ? y - 1LL : y0;
     const int from = clampToSurface(first, height_);
     const int to = clampToSurface(last, height_);
-    if (x >= 0 && x < width_) fillPixels(x, from, 1, to - from + 1);
-  } else if (x != x0) {
-    // Steps along the longer side, the other side rounded to the nearest pixel; only the steps
-    // that land on the surface are visited.
-    const long long dx = x - x0;
-    const long long dy = y - y0;
-    const bool alongX = std::llabs(dx) >= std::llabs(dy);
-    const long long steps = alongX ? std::llabs(dx) : std::llabs(dy);
-    const long long majorStart = alongX ? x0 : y0;
-    const long long majorDirection = (alongX ? dx : dy) > 0 ? 1 : -1;
-    const long long minorStart = alongX ? y0 : x0;
-    const long long minorDelta = alongX ? dy : dx;
-    const long long majorSize = alongX ? width_ : height_;
-    long long firstStep = majorDirection > 0 ? -majorStart : majorStart - (majorSize - 1);
-    long long lastStep = majorDirection > 0 ? majorSize - 1 - majorStart : majorStart;
-    firstStep = std::max(firstStep, 0LL);
-    lastStep = std::min(lastStep, steps - 1);
-    for (long long i = firstStep; i <= lastStep; ++i) {
-      const long long major = majorStart + i * majorDirection;
-      const long long scaled = 2 * i * std::llabs(minorDelta) + steps;
-      const long long minor = minorStart + (minorDelta >= 0 ? 1 : -1) * (scaled / (2 * steps));
-      const long long px = alongX ? major : minor;
-      const long long py = alongX ? minor : major;
-      if (px >= 0 && px < width_ && py >= 0 && py < height_) {
-        fillPixels(static_cast<int>(px), static_cast<int>(py), 1, 1);
-      }
-    }
+    if (x >= 0 && x < width_) addPixelRect(x, from, 1, to - from + 1);
   }
   cairo_fill(cr_);
 }

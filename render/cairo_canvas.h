@@ -37,7 +37,7 @@ class CairoCanvas final : public Canvas {
  private:
   // Lays out 8-bit text and paints it with its top-left corner at (x, y) on a white box.
   void drawText(int x, int y, std::string_view text);
-  void fillPixels(int x, int y, int width, int height);
+  void addPixelRect(int x, int y, int width, int height);
 
   cairo_t* cr_;
   cairo_surface_t* target_;
