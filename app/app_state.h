@@ -5,12 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "data/data_table.h"
 #include "scale/dim_scale.h"
 
 struct AppState {
   std::vector<std::string> tokens;
   std::vector<std::string> names;
   std::vector<std::vector<double>> columns;
+  // Per column, the smallest and largest value of every block of kRangeBlockRows rows, as the
+  // reader gathered them; empty where a table was made otherwise.
+  std::vector<std::vector<ValueRange>> blockRanges;
   std::vector<DimScale> dims;
   unsigned selectedDim = 0;
   int xDim = 0;

@@ -2,11 +2,15 @@
 // shows in place of the data. Never fails: every fault ends in state.messageText.
 #pragma once
 
+#include <cstdio>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/app_state.h"
+#include "data/csv_reader.h"
 
 inline constexpr char kProgramName[] = "Veloplot";
 inline constexpr char kClassName[] = "VELOPLOT";
@@ -33,3 +37,27 @@ void startUp(AppState& state, std::string_view commandLine,
 void startUpWithTokens(AppState& state, std::vector<std::string> tokens,
                        std::string_view programName = kProgramName,
                        std::string_view className = kClassName);
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+// A start-up whose data file is still being read.
+struct StartUpLoad {
+  std::unique_ptr<std::FILE, FileCloser> file;
+  std::uint64_t fileBytes = 0;
+  std::optional<CsvLoad> csv;
+};
+
+// The same start-up in steps, for a window that appears before a big file is in and stays
+// responsive meanwhile. beginStartUp takes the words, forms the title and opens the file; it
+// returns true when start-up is complete already (no file name, or one that does not open).
+// Until continueStartUp returns true, the state has its title and nothing else.
+bool beginStartUp(AppState& state, StartUpLoad& load, std::vector<std::string> tokens,
+                  std::string_view programName = kProgramName,
+                  std::string_view className = kClassName);
+// Reads on for about `byteBudget` bytes; once the data is in or the read failed, completes the
+// start-up exactly as startUpWithTokens would have, closes the file and returns true.
+bool continueStartUp(AppState& state, StartUpLoad& load, std::uint64_t byteBudget);
+// How much of the file is read, from 0 to 1.
+double loadedShare(const StartUpLoad& load);

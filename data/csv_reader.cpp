@@ -1,6 +1,6 @@
 #include "data/csv_reader.h"
 
-#include <fast_float/fast_float.h>
+#include <emmintrin.h>
 
 #include <algorithm>
 #include <bit>
@@ -8,67 +8,90 @@
 #include <cmath>
 #include <cstring>
 #include <new>
-#include <system_error>
 #include <vector>
 
 #include "data/large_pages.h"
+#include "data/number_scan.h"
+#include "data/value_ranges.h"
 
 namespace {
 
-constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
-constexpr std::size_t kDefaultReservedRows = 10000;
+using number_scan::isBlank;
+using number_scan::readPlainField;
+using number_scan::scanNumber;
+using number_scan::startsNumber;
 
-using Columns = std::vector<std::vector<double>>;
+constexpr std::size_t kDefaultReservedRows = 10000;
+// Readable bytes behind every window, all zero: separators are looked for 64 bytes at a time
+// and numbers scanned eight at a time, either of which may read past the window's end, and the
+// zero behind the last byte of the input ends every scan there.
+constexpr std::size_t kPaddingBytes = 64;
+// Readable bytes before every window: a short field is read with a load that ends at its end.
+constexpr std::size_t kFrontPaddingBytes = 16;
+// The columns grow by whole blocks of rows, but a small table's first block grows from here in
+// doublings, so that a header of many names and few rows cannot claim much memory.
+constexpr std::size_t kFirstRoomRows = 16;
 
 enum class Fault { None, InvalidValue, TooManyValues, NotEnoughValues, InvalidCharacter };
 
-// The input bytes at hand, [pos, end). `final` means that no byte follows `end`.
+// The input bytes at hand, [pos, end), with kPaddingBytes of zeros behind end. `final` means
+// that no byte follows `end`.
 struct Window {
   const char* pos;
   const char* end;
   bool final;
 };
 
-// Where the window's bytes come from: a file read block by block, or text already in memory, in
-// which case the first window is final and nothing more is ever read.
+// Where the window's bytes come from: a file or text in memory, copied block by block into a
+// buffer of ours that has the padding behind it.
 struct Source {
   std::FILE* file = nullptr;
-  std::size_t blockBytes = kBlockBytes;
+  std::string_view text;
+  std::size_t textOffset = 0;
+  std::size_t blockBytes = kCsvBlockBytes;
   std::vector<char> buffer;
-  const char* base = nullptr;
-  std::uint64_t droppedBytes = 0;
+  std::uint64_t bytesBefore = 0;  // input bytes before the first byte that the buffer holds
 };
 
-std::uint64_t bytesConsumed(const Source& source, const Window& window) {
-  return source.droppedBytes + static_cast<std::uint64_t>(window.pos - source.base);
+std::size_t readBytes(Source& source, char* into, std::size_t wanted) {
+  if (source.file != nullptr) return std::fread(into, 1, wanted, source.file);
+  const std::size_t got = std::min(wanted, source.text.size() - source.textOffset);
+  std::memcpy(into, source.text.data() + source.textOffset, got);
+  source.textOffset += got;
+  return got;
 }
 
-// Keeps the unconsumed bytes and reads behind them. A token longer than a block makes the next
-// read as long as the token, so even a huge number is read in linear time.
+// Keeps the unconsumed bytes and reads behind them. A line longer than a block makes the next
+// read as long as the line, so even a huge line is read in linear time.
 void readMore(Source& source, Window& window) {
   const std::size_t kept = static_cast<std::size_t>(window.end - window.pos);
-  source.droppedBytes += static_cast<std::uint64_t>(window.pos - source.base);
-  if (kept > 0) std::memmove(source.buffer.data(), window.pos, kept);
+  if (!source.buffer.empty()) {
+    source.bytesBefore +=
+        static_cast<std::uint64_t>(window.pos - source.buffer.data()) - kFrontPaddingBytes;
+  }
   const std::size_t wanted = std::max(source.blockBytes, kept);
-  source.buffer.resize(std::max(source.buffer.size(), kept + wanted));
-  char* data = source.buffer.data();
-  const std::size_t got = std::fread(data + kept, 1, wanted, source.file);
-  source.base = data;
+  const std::size_t size = kFrontPaddingBytes + kept + wanted + kPaddingBytes;
+  if (source.buffer.size() < size) {
+    std::vector<char> larger(size);
+    if (kept > 0) std::memcpy(larger.data() + kFrontPaddingBytes, window.pos, kept);
+    source.buffer.swap(larger);
+  } else if (kept > 0) {
+    std::memmove(source.buffer.data() + kFrontPaddingBytes, window.pos, kept);
+  }
+  char* const data = source.buffer.data() + kFrontPaddingBytes;
+  const std::size_t got = readBytes(source, data + kept, wanted);
+  std::memset(data + kept + got, 0, kPaddingBytes);
   window = {data, data + kept + got, got < wanted};
 }
 
-bool isDigit(char c) {
-  return c >= '0' && c <= '9';
+std::uint64_t bytesConsumed(const Source& source, const Window& window) {
+  return source.bytesBefore + static_cast<std::uint64_t>(window.pos - source.buffer.data()) -
+         kFrontPaddingBytes;
 }
-// '-' or a digit. One test for both, as a branch on the sign would be mispredicted on every
-// column of random signs. Counted from '-', the characters up to '9' are "-./0123456789".
-bool startsNumber(char c) {
-  const unsigned offset = static_cast<unsigned char>(c) - unsigned{'-'};
-  constexpr unsigned kMinusAndDigits = 0b1111111111001;
-  return offset <= 12 && (kMinusAndDigits >> offset & 1) != 0;
-}
-bool isExponentMark(char c) {
-  return c == 'e' || c == 'E';
+
+std::uint64_t bytesDelivered(const Source& source, const Window& window) {
+  return source.bytesBefore + static_cast<std::uint64_t>(window.end - source.buffer.data()) -
+         kFrontPaddingBytes;
 }
 
 void finishName(std::string& token, std::vector<std::string>& names) {
@@ -114,6 +137,13 @@ std::size_t countLineFeeds(const char* p, const char* end) {
   return count;
 }
 
+const char* lastLineFeed(const char* begin, const char* end) {
+  while (end != begin) {
+    if (*--end == '\n') return end;
+  }
+  return nullptr;
+}
+
 // Rows to reserve per column: the line density of the first bytes projected over the expected
 // size, with a margin so that the estimate rarely falls short. Reserved pages that are never
 // touched cost no memory.
@@ -135,6 +165,7 @@ std::size_t estimateRows(const Window& window, std::uint64_t remainingBytes,
 
 void createColumns(DataTable& table, std::size_t reservedRows) {
   table.columns.assign(table.names.size(), {});
+  table.blockRanges.assign(table.names.size(), {});
   try {
     for (auto& column : table.columns) {
       column.reserve(reservedRows);
@@ -145,10 +176,61 @@ void createColumns(DataTable& table, std::size_t reservedRows) {
     table.columns.assign(table.names.size(), {});
     for (auto& column : table.columns) column.reserve(kDefaultReservedRows);
   }
+  for (auto& ranges : table.blockRanges) ranges.reserve(reservedRows / kRangeBlockRows + 1);
 }
 
+// Positions of the bytes of a kind ahead of a place in the window, found 64 bytes at a time,
+// so that the fields of a line are delimited without reading them one after the other.
+struct ByteCursor {
+  const char* base;
+  std::uint64_t bits;  // bit i: base[i] is of the kind and not handed out yet
+};
+
+// Bit i set when p[i] is `a` or `b`, for i from 0 to 63.
+std::uint64_t matchBits(const char* p, char a, char b) {
+  const __m128i first = _mm_set1_epi8(a);
+  const __m128i second = _mm_set1_epi8(b);
+  std::uint64_t bits = 0;
+  for (int k = 0; k < 4; ++k) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+    const __m128i marks =
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, first), _mm_cmpeq_epi8(bytes, second));
+    bits |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(marks))} << (16 * k);
+  }
+  return bits;
+}
+
+template <char kA, char kB>
+ByteCursor cursorAt(const char* p) {
+  return {p, matchBits(p, kA, kB)};
+}
+
+// The next byte of the kind; the caller knows that one lies ahead.
+template <char kA, char kB>
+const char* nextMatch(ByteCursor& cursor) {
+  while (cursor.bits == 0) {
+    cursor.base += 64;
+    cursor.bits = matchBits(cursor.base, kA, kB);
+  }
+  const char* const match = cursor.base + std::countr_zero(cursor.bits);
+  cursor.bits &= cursor.bits - 1;
+  return match;
+}
+
+// Separators, and line feeds alone.
+struct LineCursors {
+  ByteCursor separators;
+  ByteCursor lineFeeds;
+};
+
+LineCursors cursorsAt(const char* p) {
+  return {cursorAt<',', '\n'>(p), cursorAt<'\n', '\n'>(p)};
+}
+
+// ---- Data lines
+
+// One line as the plain character-by-character algorithm sees it.
 struct LineState {
-  std::int64_t line = 1;
   std::size_t field = 0;
   bool fieldHasValue = false;
   // The first fault of the line that the plain line test cannot see (an empty field, two numbers
@@ -156,185 +238,155 @@ struct LineState {
   Fault deferred = Fault::None;
 };
 
-void defer(LineState& state, Fault fault) {
-  if (state.deferred == Fault::None) state.deferred = fault;
+void defer(LineState& line, Fault fault) {
+  if (line.deferred == Fault::None) line.deferred = fault;
 }
 
-Fault endLine(LineState& state, std::size_t columnCount) {
-  if (state.field != 0 && (state.field + 1 < columnCount || !state.fieldHasValue)) {
+Fault endLine(const LineState& line, std::size_t columnCount) {
+  if (line.field != 0 && (line.field + 1 < columnCount || !line.fieldHasValue)) {
     return Fault::NotEnoughValues;
   }
-  if (state.deferred != Fault::None) return state.deferred;
+  if (line.deferred != Fault::None) return line.deferred;
   // One value and no comma under two or more names would leave the other columns short.
-  if (state.field == 0 && state.fieldHasValue && columnCount >= 2) return Fault::NotEnoughValues;
-  ++state.line;
-  state.field = 0;
-  state.fieldHasValue = false;
+  if (line.field == 0 && line.fieldHasValue && columnCount >= 2) return Fault::NotEnoughValues;
   return Fault::None;
 }
 
-enum class Scan { Value, Invalid, Incomplete };
-
-// Whether double arithmetic rounds once, to double, so that one multiplication or division of
-// exact operands is correctly rounded (not so with x87 extended precision).
-constexpr bool kExactDoubleArithmetic = FLT_EVAL_METHOD == 0 || FLT_EVAL_METHOD == 1;
-constexpr std::uint64_t kLargestExactMantissa = std::uint64_t{1} << 53;
-constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-constexpr int kLargestExactPower = 22;
-
-// Whether `p` may be read. With a line feed known to lie ahead (kBounded false), scanning stops on
-// it at the latest, and the comparisons with the window's end, one per digit, can go.
-template <bool kBounded>
-bool inWindow(const char* p, const char* end) {
-  return !kBounded || p != end;
-}
-
-// Skips the digits at `p`, folding them into `accumulated` (which wraps beyond 19 digits; only
-// shorter numbers use it).
-template <bool kBounded>
-const char* skipDigits(const char* p, const char* end, std::uint64_t& accumulated) {
-  for (; inWindow<kBounded>(p, end); ++p) {
-    const unsigned digit = static_cast<unsigned char>(*p) - unsigned{'0'};
-    if (digit > 9) break;
-    accumulated = accumulated * 10 + digit;
-  }
-  return p;
-}
-
-// A number as the stream's formatted extraction delimits it: an optional '-', digits with at most
-// one point, and, after at least one digit, an optional exponent mark, sign and digits.
-struct NumberText {
-  const char* end;
-  bool negative;
-  std::uint64_t mantissa;  // the digits without the point; wraps beyond 19 of them
-  std::ptrdiff_t digitCount;
-  std::ptrdiff_t power;  // of ten, scaling the mantissa; exponents are clamped far beyond a double
-  bool exponentWithoutDigits;  // the stream takes the mark and sign, then fails
+struct StoredValue {
+  std::size_t field;
+  double value;
 };
 
-// Reads the exponent after its mark: sign and digits, the value clamped to +-1000.
-template <bool kBounded>
-const char* readExponent(const char* p, const char* end, std::ptrdiff_t& exponent,
-                         bool& hasDigits) {
-  bool negative = false;
-  if (inWindow<kBounded>(p, end) && (*p == '+' || *p == '-')) negative = *p++ == '-';
-  const char* const digitsStart = p;
-  for (; inWindow<kBounded>(p, end) && isDigit(*p); ++p) {
-    exponent = std::min<std::ptrdiff_t>(exponent * 10 + (*p - '0'), 1000);
+// Room for the values is made a block of rows at a time; `out` points at each column's values.
+struct Rows {
+  std::size_t count = 0;  // complete rows
+  std::size_t room = 0;   // rows the columns have room for
+  std::size_t blockStart = 0;
+  std::vector<double*> out;
+};
+
+struct Reader {
+  Rows rows;
+  std::int64_t line = 1;
+  // The values of the line that the plain algorithm reads, in the order it meets them.
+  std::vector<StoredValue> lineValues;
+};
+
+// Block ranges of the full block, then room for the next rows.
+void makeRoom(Reader& reader, DataTable& table) {
+  Rows& rows = reader.rows;
+  if (rows.count == rows.blockStart + kRangeBlockRows) {
+    for (std::size_t j = 0; j < table.columns.size(); ++j) {
+      table.blockRanges[j].push_back(rangeOf(table.columns[j].data() + rows.blockStart,
+                                             kRangeBlockRows));
+    }
+    rows.blockStart = rows.count;
   }
-  hasDigits = p != digitsStart;
-  if (negative) exponent = -exponent;
-  return p;
+  rows.room = std::min(rows.blockStart + kRangeBlockRows,
+                       rows.count + std::max(rows.count, kFirstRoomRows));
+  for (std::size_t j = 0; j < table.columns.size(); ++j) {
+    std::vector<double>& column = table.columns[j];
+    const double* before = column.data();
+    column.resize(rows.room);
+    if (column.data() != before) adviseLargePages(column.data(), column.capacity() * sizeof(double));
+    rows.out[j] = column.data();
+  }
 }
 
-template <bool kBounded>
-NumberText delimitNumber(const char* p, const char* end) {
-  // Locals rather than the struct's fields, which the compiler would keep in memory.
-  const bool negative = *p == '-';
-  std::uint64_t mantissa = 0;
-  const char* const digitsStart = p + negative;
-  p = skipDigits<kBounded>(digitsStart, end, mantissa);
-  std::ptrdiff_t digitCount = p - digitsStart;
-  std::ptrdiff_t power = 0;
-  if (inWindow<kBounded>(p, end) && *p == '.') {
-    const char* const fractionStart = ++p;
-    p = skipDigits<kBounded>(fractionStart, end, mantissa);
-    power = -(p - fractionStart);
-    digitCount -= power;
-  }
-  bool exponentWithoutDigits = false;
-  if (digitCount > 0 && inWindow<kBounded>(p, end) && isExponentMark(*p)) {
-    std::ptrdiff_t exponent = 0;
-    bool hasDigits = false;
-    p = readExponent<kBounded>(p + 1, end, exponent, hasDigits);
-    power += exponent;
-    exponentWithoutDigits = !hasDigits;
-  }
-  return {p, negative, mantissa, digitCount, power, exponentWithoutDigits};
+void completeRow(Reader& reader, DataTable& table) {
+  ++reader.line;
+  if (++reader.rows.count == reader.rows.room) makeRoom(reader, table);
 }
 
-// Short numbers with small exponents are exact after one multiplication or division (Clinger).
-bool isExactlyConvertible(const NumberText& number) {
-  return kExactDoubleArithmetic && number.digitCount <= 19 &&
-         number.mantissa <= kLargestExactMantissa && number.power >= -kLargestExactPower &&
-         number.power <= kLargestExactPower;
-}
-
-double exactValue(const NumberText& number) {
-  const double mantissa = static_cast<double>(number.mantissa);
-  const double magnitude = number.power < 0 ? mantissa / kExactPowersOfTen[-number.power]
-                                            : mantissa * kExactPowersOfTen[number.power];
-  // Signs are often random; setting the bit costs no mispredicted branch. Exact for -0 too.
-  const std::uint64_t sign = std::uint64_t{number.negative} << 63;
-  return std::bit_cast<double>(std::bit_cast<std::uint64_t>(magnitude) | sign);
-}
-
-// Reads the number at `p` as the stream's formatted extraction of a double does: the same
-// characters taken, the same rejections, the same correctly rounded value.
-template <bool kBounded>
-Scan scanNumber(const char* p, const Window& window, double& value, const char*& stop) {
-  const NumberText number = delimitNumber<kBounded>(p, window.end);
-  // At the end of a block the number may go on in the next one.
-  if (number.end == window.end && !window.final) return Scan::Incomplete;
-  if (number.digitCount == 0 || number.exponentWithoutDigits) return Scan::Invalid;
-  stop = number.end;
-  if (isExactlyConvertible(number)) {
-    value = exactValue(number);
-    return Scan::Value;
+// One line, character by character, as the plain algorithm reads it. `lineEnd` is the line's
+// line feed or, for a last line without one, the end of the input (with a zero behind it).
+Fault readLineSlowly(const char* p, const char* lineEnd, bool endsInput, Reader& reader,
+                     DataTable& table) {
+  const std::size_t columnCount = table.columns.size();
+  LineState line;
+  reader.lineValues.clear();
+  while (p != lineEnd) {
+    const char c = *p;
+    if (startsNumber(c)) {
+      double value;
+      const char* const stop = scanNumber(p, value);
+      if (stop == nullptr) return Fault::InvalidValue;
+      if (line.field >= columnCount) return Fault::TooManyValues;
+      if (line.fieldHasValue) defer(line, Fault::TooManyValues);
+      reader.lineValues.push_back({line.field, value});
+      line.fieldHasValue = true;
+      p = stop;
+    } else if (c == ',') {
+      if (!line.fieldHasValue) defer(line, Fault::NotEnoughValues);
+      ++line.field;
+      line.fieldHasValue = false;
+      ++p;
+    } else if (isBlank(c) || (c == '\r' && !endsInput && p + 1 == lineEnd)) {
+      ++p;
+    } else {
+      return Fault::InvalidCharacter;
+    }
   }
-  fast_float::from_chars(p, number.end, value);
-  // Overflow gives infinity, which the stream rejects; underflow gives 0 or a subnormal, as there.
-  return std::isinf(value) ? Scan::Invalid : Scan::Value;
+  if (const Fault fault = endLine(line, columnCount); fault != Fault::None) return fault;
+  if (reader.lineValues.empty()) {
+    ++reader.line;
+    return Fault::None;
+  }
+  // A line that passes holds exactly one value per column, in column order.
+  for (const StoredValue& stored : reader.lineValues) {
+    reader.rows.out[stored.field][reader.rows.count] = stored.value;
+  }
+  completeRow(reader, table);
+  return Fault::None;
 }
 
 enum class Progress { Finished, NeedMore, Failed };
 
-Progress readDataLines(Window& window, LineState& state, Columns& columns, Fault& fault) {
-  const std::size_t columnCount = columns.size();
-  const char* p = window.pos;
-  // A number before this line feed ends on it at the latest and is scanned without end checks.
-  const char* lastLineFeed = window.end;
-  while (lastLineFeed != p && *--lastLineFeed != '\n') {
+// Lines of n numbers, the common case, are read field by field between the separators; a line
+// with anything else (a blank line, an empty field, a fault) is left to the plain algorithm,
+// which reads it again from its start. Returns the line's line feed, or nullptr.
+[[gnu::always_inline]] inline const char* readPlainLine(const char* p, LineCursors& cursors,
+                                                       Reader& reader, std::size_t columnCount) {
+  double* const* out = reader.rows.out.data();
+  const std::size_t row = reader.rows.count;
+  const char* const lineFeed = nextMatch<'\n', '\n'>(cursors.lineFeeds);
+  for (std::size_t j = 0; j + 1 < columnCount; ++j) {
+    const char* const comma = nextMatch<',', '\n'>(cursors.separators);
+    if (comma >= lineFeed || !readPlainField(p, comma, out[j][row])) return nullptr;
+    p = comma + 1;
   }
-  while (p != window.end) {
-    const char c = *p;
-    if (startsNumber(c)) {
-      double value;
-      const char* stop;
-      const Scan scan = p < lastLineFeed ? scanNumber<false>(p, window, value, stop)
-                                         : scanNumber<true>(p, window, value, stop);
-      if (scan == Scan::Incomplete) break;
-      if (scan == Scan::Invalid || state.field >= columnCount) {
-        fault = scan == Scan::Invalid ? Fault::InvalidValue : Fault::TooManyValues;
-        return Progress::Failed;
+  if (nextMatch<',', '\n'>(cursors.separators) != lineFeed) return nullptr;
+  // A CR before the line feed ends the line with it.
+  const char* const end = lineFeed - (lineFeed[-1] == '\r');
+  return readPlainField(p, end, out[columnCount - 1][row]) ? lineFeed : nullptr;
+}
+
+// Reads the whole lines of the window; a line cut by the window's end waits for the next block.
+Progress readDataLines(Window& window, Reader& reader, DataTable& table, Fault& fault) {
+  const std::size_t columnCount = table.columns.size();
+  const char* p = window.pos;
+  if (const char* const last = lastLineFeed(p, window.end)) {
+    const char* const stop = last + 1;
+    LineCursors cursors = cursorsAt(p);
+    while (p != stop) {
+      if (columnCount > 0) {
+        if (const char* const lineFeed = readPlainLine(p, cursors, reader, columnCount)) {
+          p = lineFeed + 1;
+          completeRow(reader, table);
+          continue;
+        }
       }
-      if (state.fieldHasValue) defer(state, Fault::TooManyValues);
-      columns[state.field].push_back(value);
-      state.fieldHasValue = true;
-      p = stop;
-    } else if (c == ',') {
-      if (!state.fieldHasValue) defer(state, Fault::NotEnoughValues);
-      ++state.field;
-      state.fieldHasValue = false;
-      ++p;
-    } else if (c == ' ' || c == '\t') {
-      ++p;
-    } else if (c == '\r' && p + 1 == window.end && !window.final) {
-      break;
-    } else if (c == '\n' || (c == '\r' && p + 1 != window.end && p[1] == '\n')) {
-      p += c == '\r' ? 2 : 1;
-      fault = endLine(state, columnCount);
+      const char* const lineEnd = static_cast<const char*>(std::memchr(p, '\n', stop - p));
+      fault = readLineSlowly(p, lineEnd, false, reader, table);
       if (fault != Fault::None) return Progress::Failed;
-    } else {
-      fault = Fault::InvalidCharacter;
-      return Progress::Failed;
+      p = lineEnd + 1;
+      cursors = cursorsAt(p);
     }
   }
   window.pos = p;
-  if (p != window.end || !window.final) return Progress::NeedMore;
-  fault = endLine(state, columnCount);
+  if (!window.final) return Progress::NeedMore;
+  fault = readLineSlowly(p, window.end, true, reader, table);
+  window.pos = window.end;
   return fault == Fault::None ? Progress::Finished : Progress::Failed;
 }
 
@@ -354,56 +406,135 @@ const char* faultText(Fault fault) {
   return "";
 }
 
-bool readCsv(Source& source, Window window, DataTable& table, std::string& message,
-             std::uint64_t expectedBytes) {
-  table.names.clear();
-  table.columns.clear();
-  std::string token;
-  while (!readHeader(window, token, table.names)) readMore(source, window);
-  const std::uint64_t headerBytes = bytesConsumed(source, window);
-  const std::uint64_t remainingBytes =
-      expectedBytes > headerBytes ? expectedBytes - headerBytes : 0;
-  createColumns(table, expectedBytes == 0
-                           ? kDefaultReservedRows
-                           : estimateRows(window, remainingBytes, table.names.size()));
-  LineState state;
-  Fault fault = Fault::None;
-  for (;;) {
-    switch (readDataLines(window, state, table.columns, fault)) {
-      case Progress::NeedMore:
-        readMore(source, window);
-        break;
-      case Progress::Finished:
-        return true;
-      case Progress::Failed:
-        message = faultText(fault) + std::to_string(state.line) + ".";
-        return false;
+// The columns cut to the complete rows, and the last, perhaps shorter, block's ranges.
+void finishTable(Reader& reader, DataTable& table) {
+  const Rows& rows = reader.rows;
+  for (std::size_t j = 0; j < table.columns.size(); ++j) {
+    if (rows.count > rows.blockStart) {
+      table.blockRanges[j].push_back(
+          rangeOf(table.columns[j].data() + rows.blockStart, rows.count - rows.blockStart));
     }
+    table.columns[j].resize(rows.count);
+  }
+}
+
+// The columns as a reader storing value by value leaves them at the fault: the complete rows,
+// then the values of the failing line that came before the fault.
+void keepValuesBeforeFault(Reader& reader, DataTable& table) {
+  for (auto& column : table.columns) column.resize(reader.rows.count);
+  for (const StoredValue& stored : reader.lineValues) {
+    table.columns[stored.field].push_back(stored.value);
   }
 }
 
 }  // namespace
 
+struct CsvReaderState {
+  Source source;
+  Window window{nullptr, nullptr, false};
+  std::uint64_t expectedBytes = 0;
+  bool headerRead = false;
+  std::string headerToken;
+  Reader reader;
+};
+
+void CsvReaderStateDeleter::operator()(CsvReaderState* state) const {
+  delete state;
+}
+
+namespace {
+
+void startDataLines(CsvReaderState& state, DataTable& table) {
+  const std::uint64_t headerBytes = bytesConsumed(state.source, state.window);
+  const std::uint64_t remainingBytes =
+      state.expectedBytes > headerBytes ? state.expectedBytes - headerBytes : 0;
+  createColumns(table, state.expectedBytes == 0
+                           ? kDefaultReservedRows
+                           : estimateRows(state.window, remainingBytes, table.names.size()));
+  state.reader.rows.out.assign(table.columns.size(), nullptr);
+  makeRoom(state.reader, table);
+}
+
+// Reads what the window holds: the header until it is complete, then data lines.
+void readWindow(CsvLoad& load, CsvReaderState& state) {
+  if (!state.headerRead) {
+    if (!readHeader(state.window, state.headerToken, load.table.names)) return;
+    state.headerRead = true;
+    startDataLines(state, load.table);
+  }
+  Fault fault = Fault::None;
+  switch (readDataLines(state.window, state.reader, load.table, fault)) {
+    case Progress::NeedMore:
+      return;
+    case Progress::Finished:
+      finishTable(state.reader, load.table);
+      load.status = CsvStatus::Loaded;
+      return;
+    case Progress::Failed:
+      keepValuesBeforeFault(state.reader, load.table);
+      load.message = faultText(fault) + std::to_string(state.reader.line) + ".";
+      load.status = CsvStatus::Failed;
+      return;
+  }
+}
+
+CsvLoad newLoad() {
+  CsvLoad load;
+  load.reader.reset(new CsvReaderState);
+  return load;
+}
+
+bool finishCall(CsvLoad& load, DataTable& table, std::string& message) {
+  continueCsvLoad(load, UINT64_MAX);
+  table = std::move(load.table);
+  if (load.status != CsvStatus::Loaded) message = load.message;
+  return load.status == CsvStatus::Loaded;
+}
+
+}  // namespace
+
+CsvLoad beginCsvLoad(std::FILE* file, std::uint64_t expectedBytes, std::size_t blockBytes) {
+  CsvLoad load = newLoad();
+  load.reader->source.file = file;
+  load.reader->source.blockBytes = std::max<std::size_t>(blockBytes, 1);
+  load.reader->expectedBytes = expectedBytes;
+  return load;
+}
+
+CsvLoad beginCsvLoad(std::string_view text) {
+  CsvLoad load = newLoad();
+  load.reader->source.text = text;
+  load.reader->expectedBytes = text.size();
+  return load;
+}
+
+CsvStatus continueCsvLoad(CsvLoad& load, std::uint64_t byteBudget) {
+  CsvReaderState& state = *load.reader;
+  const std::uint64_t stopAt =
+      load.bytesRead + std::min(byteBudget, UINT64_MAX - load.bytesRead);
+  while (load.status == CsvStatus::Reading) {
+    readMore(state.source, state.window);
+    load.bytesRead = bytesDelivered(state.source, state.window);
+    readWindow(load, state);
+    if (load.bytesRead >= stopAt) break;
+  }
+  return load.status;
+}
+
 bool readCsvTable(std::FILE* file, DataTable& table, std::string& message,
                   std::uint64_t expectedBytes) {
-  return readCsvTableBlockwise(file, table, message, expectedBytes, kBlockBytes);
+  return readCsvTableBlockwise(file, table, message, expectedBytes, kCsvBlockBytes);
 }
 
 bool readCsvTableBlockwise(std::FILE* file, DataTable& table, std::string& message,
                            std::uint64_t expectedBytes, std::size_t blockBytes) {
-  Source source;
-  source.file = file;
-  source.blockBytes = std::max<std::size_t>(blockBytes, 1);
-  Window window{nullptr, nullptr, false};
-  readMore(source, window);
-  return readCsv(source, window, table, message, expectedBytes);
+  CsvLoad load = beginCsvLoad(file, expectedBytes, blockBytes);
+  return finishCall(load, table, message);
 }
 
 bool readCsvText(std::string_view text, DataTable& table, std::string& message) {
-  Source source;
-  source.base = text.data();
-  const Window window{text.data(), text.data() + text.size(), true};
-  return readCsv(source, window, table, message, text.size());
+  CsvLoad load = beginCsvLoad(text);
+  return finishCall(load, table, message);
 }
 
 void trimBlanks(std::string& text) {
