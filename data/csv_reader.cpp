@@ -42,56 +42,72 @@ struct Window {
   bool final;
 };
 
-// Where the window's bytes come from: a file or text in memory, copied block by block into a
-// buffer of ours that has the padding behind it.
+// Where the window's bytes come from: a file, read block by block into a buffer of ours that has
+// the padding around it, or text in memory, whose windows lie in the text itself wherever the
+// text has the padding's bytes around them.
 struct Source {
   std::FILE* file = nullptr;
   std::string_view text;
-  std::size_t textOffset = 0;
   std::size_t blockBytes = kCsvBlockBytes;
   std::vector<char> buffer;
-  std::uint64_t bytesBefore = 0;  // input bytes before the first byte that the buffer holds
+  const char* windowStart = nullptr;  // where the bytes of the current window begin
+  std::uint64_t windowOffset = 0;     // the input offset of windowStart
 };
 
-std::size_t readBytes(Source& source, char* into, std::size_t wanted) {
-  if (source.file != nullptr) return std::fread(into, 1, wanted, source.file);
-  const std::size_t got = std::min(wanted, source.text.size() - source.textOffset);
-  std::memcpy(into, source.text.data() + source.textOffset, got);
-  source.textOffset += got;
-  return got;
+std::uint64_t bytesConsumed(const Source& source, const Window& window) {
+  return source.windowOffset + static_cast<std::uint64_t>(window.pos - source.windowStart);
+}
+
+std::uint64_t bytesDelivered(const Source& source, const Window& window) {
+  return source.windowOffset + static_cast<std::uint64_t>(window.end - source.windowStart);
+}
+
+// The buffer holding `kept` bytes from `from` and room for `wanted` more, with the padding.
+char* bufferFor(Source& source, const char* from, std::size_t kept, std::size_t wanted) {
+  const std::size_t size = kFrontPaddingBytes + kept + wanted + kPaddingBytes;
+  if (source.buffer.size() < size) {
+    std::vector<char> larger(size);
+    if (kept > 0) std::memcpy(larger.data() + kFrontPaddingBytes, from, kept);
+    source.buffer.swap(larger);
+  } else if (kept > 0) {
+    std::memmove(source.buffer.data() + kFrontPaddingBytes, from, kept);
+  }
+  return source.buffer.data() + kFrontPaddingBytes;
+}
+
+void setWindow(Source& source, Window& window, const char* start, std::size_t bytes, bool final,
+               std::uint64_t offset) {
+  source.windowStart = start;
+  source.windowOffset = offset;
+  window = {start, start + bytes, final};
 }
 
 // Keeps the unconsumed bytes and reads behind them. A line longer than a block makes the next
 // read as long as the line, so even a huge line is read in linear time.
 void readMore(Source& source, Window& window) {
+  const std::uint64_t consumed = source.windowStart ? bytesConsumed(source, window) : 0;
   const std::size_t kept = static_cast<std::size_t>(window.end - window.pos);
-  if (!source.buffer.empty()) {
-    source.bytesBefore +=
-        static_cast<std::uint64_t>(window.pos - source.buffer.data()) - kFrontPaddingBytes;
-  }
   const std::size_t wanted = std::max(source.blockBytes, kept);
-  const std::size_t size = kFrontPaddingBytes + kept + wanted + kPaddingBytes;
-  if (source.buffer.size() < size) {
-    std::vector<char> larger(size);
-    if (kept > 0) std::memcpy(larger.data() + kFrontPaddingBytes, window.pos, kept);
-    source.buffer.swap(larger);
-  } else if (kept > 0) {
-    std::memmove(source.buffer.data() + kFrontPaddingBytes, window.pos, kept);
+  if (source.file != nullptr) {
+    char* const data = bufferFor(source, window.pos, kept, wanted);
+    const std::size_t got = std::fread(data + kept, 1, wanted, source.file);
+    std::memset(data + kept + got, 0, kPaddingBytes);
+    setWindow(source, window, data, kept + got, got < wanted, consumed);
+    return;
   }
-  char* const data = source.buffer.data() + kFrontPaddingBytes;
-  const std::size_t got = readBytes(source, data + kept, wanted);
-  std::memset(data + kept + got, 0, kPaddingBytes);
-  window = {data, data + kept + got, got < wanted};
-}
-
-std::uint64_t bytesConsumed(const Source& source, const Window& window) {
-  return source.bytesBefore + static_cast<std::uint64_t>(window.pos - source.buffer.data()) -
-         kFrontPaddingBytes;
-}
-
-std::uint64_t bytesDelivered(const Source& source, const Window& window) {
-  return source.bytesBefore + static_cast<std::uint64_t>(window.end - source.buffer.data()) -
-         kFrontPaddingBytes;
+  const std::size_t size = source.text.size();
+  const std::size_t start = static_cast<std::size_t>(consumed);
+  const std::size_t end = std::min<std::uint64_t>(size, consumed + kept + wanted);
+  if (start >= kFrontPaddingBytes && end + kPaddingBytes <= size) {
+    setWindow(source, window, source.text.data() + start, end - start, false, consumed);
+    return;
+  }
+  // Near either end of the text: a copy, and at the end all the rest of it.
+  const std::size_t copied = end + kPaddingBytes <= size ? end - start : size - start;
+  char* const data = bufferFor(source, nullptr, 0, copied);
+  std::memcpy(data, source.text.data() + start, copied);
+  std::memset(data + copied, 0, kPaddingBytes);
+  setWindow(source, window, data, copied, start + copied == size, consumed);
 }
 
 void finishName(std::string& token, std::vector<std::string>& names) {

@@ -1,0 +1,124 @@
+// Every shape of number field near the edges of the reader's whole-field paths (one word, two
+// words, point and exponent positions, the 2^53 and 10^22 limits), in every place on a line,
+// against the literal reference: the same outcome, message and bits.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "data/csv_reader.h"
+#include "reference_csv_reader.h"
+
+namespace {
+
+// Digits that vary from field to field, so that no shape is tested with one value only.
+std::string digits(int count, unsigned& seed) {
+  std::string text;
+  for (int i = 0; i < count; ++i) {
+    seed = seed * 1103515245 + 12345;
+    text += static_cast<char>('0' + (seed >> 16) % 10);
+  }
+  return text;
+}
+
+// Mantissas of 0 to 18 integer and fraction digits, with and without sign, leading zeros and
+// the two forms a point may take at either end.
+std::vector<std::string> mantissas() {
+  std::vector<std::string> texts;
+  unsigned seed = 7;
+  for (const char* sign : {"", "-"}) {
+    for (int integer = 0; integer <= 18; ++integer) {
+      for (int fraction = -1; fraction <= 18; ++fraction) {
+        std::string text = sign + digits(integer, seed);
+        if (fraction >= 0) text += "." + digits(fraction, seed);
+        texts.push_back(text);
+      }
+      texts.push_back(sign + std::string("0") + digits(integer, seed));
+    }
+  }
+  return texts;
+}
+
+std::vector<std::string> exponents() {
+  std::vector<std::string> texts = {""};
+  unsigned seed = 11;
+  for (const char* mark : {"e", "E"}) {
+    for (const char* sign : {"", "+", "-"}) {
+      for (int count = 0; count <= 5; ++count) {
+        texts.push_back(mark + std::string(sign) + digits(count, seed));
+      }
+    }
+  }
+  for (const char* edge : {"e22", "e-22", "e23", "e-23", "e308", "e309", "e-324", "e-400"}) {
+    texts.push_back(edge);
+  }
+  return texts;
+}
+
+struct Result {
+  bool ok = false;
+  std::string message;
+  DataTable table;
+};
+
+// Empty when the fast reader and the reference agree on `text`, else what differs.
+std::string compare(const std::string& text) {
+  Result fast;
+  Result reference;
+  fast.ok = readCsvText(text, fast.table, fast.message);
+  reference.ok = referenceReadCsv(text, reference.table, reference.message);
+  if (fast.ok != reference.ok || fast.message != reference.message ||
+      !identicalTables(fast.table, reference.table)) {
+    return "\"" + text + "\": " + (fast.ok ? "success" : fast.message) + ", the reference " +
+           (reference.ok ? "success" : reference.message);
+  }
+  return {};
+}
+
+// The field alone, and first, in the middle and last of three, with LF and CR LF.
+std::vector<std::string> tablesAround(const std::string& field) {
+  return {"a\n" + field + "\n",      "a,b,c\n" + field + ",1,2\n",
+          "a,b,c\n1," + field + ",2\n", "a,b,c\n1,2," + field + "\n",
+          "a,b\n-3," + field + "\r\n",  "a,b\n" + field + ",4\r\n5,6"};
+}
+
+void expectAllAgree(const std::vector<std::string>& fields) {
+  int failures = 0;
+  for (const std::string& field : fields) {
+    for (const std::string& table : tablesAround(field)) {
+      const std::string difference = compare(table);
+      if (!difference.empty() && ++failures <= 10) ADD_FAILURE() << difference;
+    }
+  }
+  EXPECT_EQ(failures, 0);
+}
+
+TEST(NumberFields, EveryMantissaAndExponentShape) {
+  std::vector<std::string> fields;
+  const std::vector<std::string> tails = exponents();
+  for (const std::string& mantissa : mantissas()) {
+    for (const std::string& tail : tails) fields.push_back(mantissa + tail);
+  }
+  expectAllAgree(fields);
+}
+
+TEST(NumberFields, ValuesAtTheLimitsOfExactArithmetic) {
+  expectAllAgree({// 2^53 and its neighbours, with and without a point and exponent
+                  "9007199254740992", "9007199254740993", "9007199254740991", "900719925474099.3",
+                  "9007199254740993e-16", "18014398509481985", "-9999999999999999",
+                  "1234567890123456", "0.000000000000001", "1e22", "1e-22", "12345678e15",
+                  "4.9406564584124654e-324", "2.4703282292062328e-324", "1.7976931348623157e308",
+                  "1.7976931348623159e308", "0.5e-323", "-0", "-0.0", "-0e5", "00000000",
+                  "000000000", "0000000000000000.5", "5.", "-5.", "-.5", "-.5e1", ".5", "5.e3",
+                  "-.", "-", "-e5", "1e", "1e+", "1e-", "1.2.3", "1-2", "1 2", "1e5e3", "1ee5",
+                  "+1", "12345678.", "1234567.8", "12345678.9", "0x10", "1,5"});
+}
+
+TEST(NumberFields, BlanksAroundAndInsideFields) {
+  expectAllAgree({" 1", "1 ", "\t-2.5\t", " 1e5 ", "- 1", "1 .5", "1. 5", "1e 5", "  ",
+                  " 123456789012345678 ", "\t0.000012345678912\t"});
+}
+
+}  // namespace
