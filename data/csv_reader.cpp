@@ -209,8 +209,7 @@ std::uint64_t matchBits(const char* p, char a, char b) {
   std::uint64_t bits = 0;
   for (int k = 0; k < 4; ++k) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-    const __m128i marks =
-        _mm_or_si128(_mm_cmpeq_epi8(bytes, first), _mm_cmpeq_epi8(bytes, second));
+    const __m128i marks = _mm_or_si128(_mm_cmpeq_epi8(bytes, first), _mm_cmpeq_epi8(bytes, second));
     bits |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(marks))} << (16 * k);
   }
   return bits;
@@ -293,8 +292,8 @@ void makeRoom(Reader& reader, DataTable& table) {
   Rows& rows = reader.rows;
   if (rows.count == rows.blockStart + kRangeBlockRows) {
     for (std::size_t j = 0; j < table.columns.size(); ++j) {
-      table.blockRanges[j].push_back(rangeOf(table.columns[j].data() + rows.blockStart,
-                                             kRangeBlockRows));
+      table.blockRanges[j].push_back(
+          rangeOf(table.columns[j].data() + rows.blockStart, kRangeBlockRows));
     }
     rows.blockStart = rows.count;
   }
@@ -304,7 +303,8 @@ void makeRoom(Reader& reader, DataTable& table) {
     std::vector<double>& column = table.columns[j];
     const double* before = column.data();
     column.resize(rows.room);
-    if (column.data() != before) adviseLargePages(column.data(), column.capacity() * sizeof(double));
+    if (column.data() != before)
+      adviseLargePages(column.data(), column.capacity() * sizeof(double));
     rows.out[j] = column.data();
   }
 }
@@ -362,7 +362,7 @@ enum class Progress { Finished, NeedMore, Failed };
 // with anything else (a blank line, an empty field, a fault) is left to the plain algorithm,
 // which reads it again from its start. Returns the line's line feed, or nullptr.
 [[gnu::always_inline]] inline const char* readPlainLine(const char* p, LineCursors& cursors,
-                                                       Reader& reader, std::size_t columnCount) {
+                                                        Reader& reader, std::size_t columnCount) {
   double* const* out = reader.rows.out.data();
   const std::size_t row = reader.rows.count;
   const char* const lineFeed = nextMatch<'\n', '\n'>(cursors.lineFeeds);
@@ -526,8 +526,7 @@ CsvLoad beginCsvLoad(std::string_view text) {
 
 CsvStatus continueCsvLoad(CsvLoad& load, std::uint64_t byteBudget) {
   CsvReaderState& state = *load.reader;
-  const std::uint64_t stopAt =
-      load.bytesRead + std::min(byteBudget, UINT64_MAX - load.bytesRead);
+  const std::uint64_t stopAt = load.bytesRead + std::min(byteBudget, UINT64_MAX - load.bytesRead);
   while (load.status == CsvStatus::Reading) {
     readMore(state.source, state.window);
     load.bytesRead = bytesDelivered(state.source, state.window);

@@ -10,7 +10,8 @@
 inline constexpr std::size_t kRangeBlockRows = 4096;
 
 // The smallest and largest value of a run of values. A run that holds a NaN has the smallest
-// value NaN, so that no comparison with a window succeeds and such a block is always read.
+// value NaN, and its largest value may then be short of the true one: such a block says nothing
+// of its values and is always read.
 struct ValueRange {
   double smallest;
   double largest;

@@ -34,8 +34,8 @@ inline constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5
                                                1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                                1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 inline constexpr int kLargestExactPower = 22;
-inline constexpr std::uint64_t kIntegerPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000,
-                                                        10000000, 100000000};
+inline constexpr std::uint64_t kIntegerPowersOfTen[] = {1,      10,      100,      1000,     10000,
+                                                        100000, 1000000, 10000000, 100000000};
 
 inline constexpr std::uint64_t kEachByte = 0x0101010101010101;
 inline constexpr std::uint64_t kZeroDigits = 0x30 * kEachByte;
@@ -94,8 +94,8 @@ inline std::uint64_t eightDigitsValue(std::uint64_t digits) {
 
 inline double withSign(double magnitude, bool negative) {
   // Signs are often random; setting the bit costs no mispredicted branch. Exact for -0 too.
-  return std::bit_cast<double>(std::bit_cast<std::uint64_t>(magnitude) |
-                               std::uint64_t{negative} << 63);
+  return std::bit_cast<double>(std::bit_cast<std::uint64_t>(magnitude) | std::uint64_t{negative}
+                                                                             << 63);
 }
 
 // mantissa x 10^power for a mantissa and power that make it exact.
@@ -143,7 +143,7 @@ inline bool numberValue(const char* start, const char* end, std::uint64_t mantis
 // Skips the digits at `p`, eight at a time, folding them into `mantissa` (which wraps beyond 19
 // digits; only shorter numbers use it) and counting them.
 [[gnu::always_inline]] inline const char* scanDigits(const char* p, std::uint64_t& mantissa,
-                                                    std::ptrdiff_t& count) {
+                                                     std::ptrdiff_t& count) {
   for (;;) {
     const std::uint64_t bytes = loadEightBytes(p);
     const std::uint64_t marks = nonDigitBytes(bytes);
@@ -287,8 +287,7 @@ inline std::uint64_t withoutByte(std::uint64_t word, int at, std::uint64_t fill)
     fraction = 15 - point;
     startsWithPoint = point == 16 - length;
   }
-  mantissa =
-      eightDigitsValue(high - kZeroDigits) * 100000000 + eightDigitsValue(low - kZeroDigits);
+  mantissa = eightDigitsValue(high - kZeroDigits) * 100000000 + eightDigitsValue(low - kZeroDigits);
   return true;
 }
 
@@ -302,8 +301,8 @@ inline bool readPlainMantissa(const char* end, std::ptrdiff_t length, std::uint6
 inline const char* exponentMark(const char* p, const char* end) {
   const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   const __m128i lowered = _mm_or_si128(bytes, _mm_set1_epi8(0x20));
-  const auto marks = static_cast<unsigned>(
-      _mm_movemask_epi8(_mm_cmpeq_epi8(lowered, _mm_set1_epi8('e'))));
+  const auto marks =
+      static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(lowered, _mm_set1_epi8('e'))));
   const unsigned inField = (1u << (end - p)) - 1;
   return (marks & inField) != 0 ? p + std::countr_zero(marks & inField) : nullptr;
 }

@@ -16,7 +16,6 @@ std::vector<ValueRange> blockRangesOf(const std::vector<double>& column);
 // Whether `ranges` are the block ranges of a column of `rows` values, one per block.
 bool coversRows(const std::vector<ValueRange>& ranges, std::size_t rows);
 
-// Smallest and largest value of a whole column from its block ranges, with the rule of
-// findRange (a NaN wins the smallest). False when a block holds a NaN: NaN has no order, so
-// only the column itself can tell what that rule gives.
+// Smallest and largest value of a whole column from its block ranges, as findRange finds them
+// in the column; false when a block holds a NaN, for which only the column can tell.
 bool columnRange(const std::vector<ValueRange>& ranges, double& smallest, double& largest);
