@@ -2,8 +2,8 @@
 # From a csv file to a 1000 x 700 PNG scatter plot of its first two columns, end to end:
 # veloplot-render against gnuplot (pngcairo, dots) and matplotlib (Agg, pixel markers).
 #   bench/compare_tools.sh [BUILD_DIR] [ROWS] [RUNS]
-# Defaults: build-bench, the 10 000 000-row benchmark table, 3 runs. Builds what it needs in
-# BUILD_DIR (with VELOPLOT_BENCH on, for make_big_csv), writes the table once into
+# Defaults: build-bench, 10 000 000 rows of the mixed benchmark table, 3 runs. Builds what it
+# needs in BUILD_DIR (with VELOPLOT_BENCH on, for make_big_csv), writes the table once into
 # BUILD_DIR/bench-data, and prints each tool's median wall time and how many times slower than
 # veloplot-render it is. The pictures are left in BUILD_DIR/bench-data for a look.
 # gnuplot and matplotlib come with scripts/setup-debian.sh --bench.
@@ -30,7 +30,7 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVELOPLOT_BENCH=ON >/de
 cmake --build "$build" --target veloplot-render make_big_csv -j 2 >/dev/null
 
 out="$build/bench-data"
-data="$out/compare-$rows.csv"
+data="$out/compare-mixed-$rows.csv"
 mkdir -p "$out"
 if [ ! -s "$data" ]; then "$build/bench/make_big_csv" "$data" "$rows"; fi
 

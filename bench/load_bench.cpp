@@ -1,47 +1,107 @@
-// Load throughput of the CSV reader on one core: the whole file as start-up loads it, next to the
-// cost of merely storing as many values, and the parsing of a prefix next to the literal reference
-// reader, with their ratio. Run from a Release build; the summary comes last.
+// Load throughput of the CSV reader on one core, for every table of the benchmark corpus and any
+// other table in its folder (such as the flight tables of bench/fetch_flights.sh): the parsing of
+// a prefix with memory reused; the whole file as start-up loads it, back to back and after pauses
+// that let the host take back freed memory, each beside the cost of merely storing as many values
+// in fresh memory; then the literal reference reader on a prefix of two shapes, for the ratio.
+// Run from a Release build; the summary table comes last.
 //
-// The table is $VELOPLOT_BENCH_CSV, or else 10 000 000 rows x 6 columns (about 550 MB) generated
-// once into the temporary folder and kept there for later runs.
+// The folder is $VELOPLOT_CORPUS, or else veloplot-corpus in the temporary folder. Corpus tables
+// missing there are generated once (about 500 MB each) and kept for later runs.
+// $VELOPLOT_BENCH_PAUSE sets the pause in seconds (8; 0 leaves the paused loads out).
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <string_view>
+#include <thread>
 #include <vector>
 
-#include "big_csv.h"
+#include "bench/corpus.h"
 #include "data/csv_reader.h"
+#include "data/large_pages.h"
 #include "reference_csv_reader.h"
 
 namespace {
 
-// The reference manages about 30 MB/s; a prefix keeps its runs to a second or two.
-constexpr std::size_t kPrefixBytes = std::size_t{32} << 20;
+namespace fs = std::filesystem;
 
-std::filesystem::path benchFile() {
-  if (const char* given = std::getenv("VELOPLOT_BENCH_CSV")) return given;
-  const auto path = std::filesystem::temp_directory_path() / "veloplot-bench-10M.csv";
-  if (std::filesystem::exists(path)) return path;
-  std::printf("Writing %s ...\n", path.string().c_str());
-  auto partial = path;
-  partial += ".partial";
-  std::FILE* out = std::fopen(partial.string().c_str(), "wb");
-  const bool written = out != nullptr && writeBigCsv(out, kBigCsvRows);
-  if (out == nullptr || std::fclose(out) != 0 || !written) return {};
-  std::filesystem::rename(partial, path);
-  return path;
+// Large enough to leave the caches far behind, small enough that its columns stay below the
+// threshold where the allocator maps fresh memory for every run.
+constexpr std::size_t kPrefixBytes = std::size_t{64} << 20;
+// The reference manages about 50 MB/s.
+constexpr std::size_t kReferencePrefixBytes = std::size_t{8} << 20;
+constexpr std::string_view kReferenceShapes[] = {"mixed", "ints"};
+constexpr int kDefaultPauseSeconds = 8;
+
+fs::path corpusFolder() {
+  if (const char* given = std::getenv("VELOPLOT_CORPUS")) return given;
+  return fs::temp_directory_path() / "veloplot-corpus";
+}
+
+bool writeMissingShapes(const fs::path& folder) {
+  fs::create_directories(folder);
+  for (const CorpusShape& shape : corpusShapes()) {
+    const fs::path path = folder / (std::string(shape.name) + ".csv");
+    if (fs::exists(path)) continue;
+    std::printf("Writing %s ...\n", path.string().c_str());
+    std::fflush(stdout);
+    fs::path partial = path;
+    partial += ".partial";
+    std::FILE* out = std::fopen(partial.string().c_str(), "wb");
+    const bool written = out != nullptr && writeCorpusFile(out, shape, {0, kCorpusFileBytes});
+    if (out == nullptr || std::fclose(out) != 0 || !written) return false;
+    fs::rename(partial, path);
+  }
+  return true;
+}
+
+// The corpus shapes in their order, then the folder's other tables by name.
+std::vector<fs::path> tablesIn(const fs::path& folder) {
+  std::vector<fs::path> tables;
+  for (const CorpusShape& shape : corpusShapes()) {
+    tables.push_back(folder / (std::string(shape.name) + ".csv"));
+  }
+  std::vector<fs::path> others;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    const fs::path& path = entry.path();
+    if (path.extension() == ".csv" && findCorpusShape(path.stem().string()) == nullptr) {
+      others.push_back(path);
+    }
+  }
+  std::sort(others.begin(), others.end());
+  tables.insert(tables.end(), others.begin(), others.end());
+  return tables;
+}
+
+struct Table {
+  std::string name;
+  fs::path path;
+  std::uint64_t bytes = 0;
+  std::size_t columns = 0;
+  std::size_t rows = 0;
+  std::string prefix;
+  std::size_t prefixValues = 0;
+  // Only for the shapes that the reference reads.
+  std::string referencePrefix;
+  std::size_t referenceValues = 0;
+};
+
+std::size_t valueCount(const DataTable& table) {
+  return table.columns.size() * (table.columns.empty() ? 0 : table.columns[0].size());
 }
 
 // The first bytes of the file, cut after the last whole line.
-std::string prefixOf(const std::filesystem::path& path) {
-  std::string text(kPrefixBytes, '\0');
+std::string prefixOf(const fs::path& path, std::size_t bytes) {
+  std::string text(bytes, '\0');
   std::FILE* file = std::fopen(path.string().c_str(), "rb");
   if (file == nullptr) return {};
   text.resize(std::fread(text.data(), 1, text.size(), file));
@@ -50,149 +110,291 @@ std::string prefixOf(const std::filesystem::path& path) {
   return text;
 }
 
-bool tableShape(const std::filesystem::path& path, std::size_t& columnCount, std::size_t& rows) {
+// Loads the table once, which also brings it into the page cache for the timed loads.
+bool describe(const fs::path& path, Table& table) {
+  table.name = path.stem().string();
+  table.path = path;
+  table.bytes = fs::file_size(path);
   std::FILE* file = std::fopen(path.string().c_str(), "rb");
-  DataTable table;
+  DataTable whole;
   std::string message;
-  const bool ok = file != nullptr && readCsvTable(file, table, message);
-  if (file != nullptr) std::fclose(file);
-  if (!ok || table.columns.empty()) {
-    std::fprintf(stderr, "load_bench: the table does not load: %s\n", message.c_str());
+  if (file == nullptr || !readCsvTable(file, whole, message, table.bytes)) {
+    if (file != nullptr) std::fclose(file);
+    std::fprintf(stderr, "load_bench: %s does not load: %s\n", path.string().c_str(),
+                 message.c_str());
     return false;
   }
-  columnCount = table.columns.size();
-  rows = table.columns[0].size();
+  std::fclose(file);
+  table.columns = whole.columns.size();
+  table.rows = table.columns == 0 ? 0 : whole.columns[0].size();
+  table.prefix = prefixOf(path, kPrefixBytes);
+  DataTable part;
+  readCsvText(table.prefix, part, message);
+  table.prefixValues = valueCount(part);
+  if (std::find(std::begin(kReferenceShapes), std::end(kReferenceShapes), table.name) !=
+      std::end(kReferenceShapes)) {
+    table.referencePrefix = table.prefix.substr(0, kReferencePrefixBytes);
+    table.referencePrefix.resize(table.referencePrefix.rfind('\n') + 1);
+    readCsvText(table.referencePrefix, part, message);
+    table.referenceValues = valueCount(part);
+  }
   return true;
 }
 
-void loadFile(benchmark::State& state, const std::filesystem::path& path) {
-  const std::uint64_t bytes = std::filesystem::file_size(path);
-  for (auto _ : state) {
-    std::FILE* file = std::fopen(path.string().c_str(), "rb");
-    DataTable table;
-    std::string message;
-    const bool ok = readCsvTable(file, table, message, bytes);
-    std::fclose(file);
-    if (!ok) state.SkipWithError(message.c_str());
-    benchmark::DoNotOptimize(table.columns.data());
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+// This machine's host takes back the memory that the guest freed a few seconds ago and backs it
+// again, slowly, on the next touch: only loads after a pause see what a program starting on an
+// idle machine sees. Loads back to back reuse the pages that the previous one freed.
+void pause(int pauseSeconds) {
+  std::this_thread::sleep_for(std::chrono::seconds(pauseSeconds));
 }
 
-// Filling the same columns with as many doubles, without parsing: what storing the values costs
-// any loader. Where first touches of fresh memory are slow (some virtual machines), this rather
-// than the parsing bounds the whole-file load. Reported per byte of the file, for comparison.
-void storeOnly(benchmark::State& state, std::size_t columnCount, std::size_t rows,
-               std::uint64_t fileBytes) {
-  for (auto _ : state) {
-    std::vector<std::vector<double>> columns(columnCount);
-    for (auto& column : columns) column.reserve(rows);
-    for (std::size_t row = 0; row < rows; ++row) {
+// Where the allocator takes the columns from. At start-up every column is mapped afresh from the
+// system (glibc's default above 128 KB, which later frees would raise); for the prefix runs,
+// memory that one run frees stays in the heap and serves the next, so that they time the parsing.
+void useFreshMemory(bool fresh) {
+#if defined(__GLIBC__)
+  mallopt(M_MMAP_THRESHOLD, fresh ? 128 << 10 : 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, fresh ? 128 << 10 : 1 << 30);
+  if (fresh) malloc_trim(0);
+#else
+  static_cast<void>(fresh);
+#endif
+}
+
+double userSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec) + 1e-6 * usage.ru_utime.tv_usec;
+}
+
+struct StoreCost {
+  double wallSeconds = 0;
+  double userSeconds = 0;
+};
+
+// Fills columns of the table's size with as many doubles, without parsing, in memory asked for
+// as the reader asks for it: what storing the values costs any loader. Its time outside its own
+// code is the kernel (and the host) handing out fresh pages.
+StoreCost storeAlone(const Table& table) {
+  const auto start = std::chrono::steady_clock::now();
+  const double startUser = userSeconds();
+  {
+    std::vector<std::vector<double>> columns(table.columns);
+    for (auto& column : columns) {
+      column.reserve(table.rows);
+      adviseLargePages(column.data(), column.capacity() * sizeof(double));
+    }
+    for (std::size_t row = 0; row < table.rows; ++row) {
       for (auto& column : columns) column.push_back(static_cast<double>(row));
     }
     benchmark::DoNotOptimize(columns.data());
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * fileBytes));
+  const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - start;
+  return {wall.count(), userSeconds() - startUser};
+}
+
+void setProcessed(benchmark::State& state, std::uint64_t bytes, std::size_t values) {
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * values));
+}
+
+// The load as start-up does it. Before each, untimed, the same columns are filled without
+// parsing, in the same state of the machine's memory, for the cost of storing alone.
+void wholeFile(benchmark::State& state, const Table* table, int pauseSeconds) {
+  useFreshMemory(true);
+  // Back to back means after a load of the same size, as for every later iteration.
+  if (pauseSeconds == 0) storeAlone(*table);
+  StoreCost store;
+  for (auto _ : state) {
+    state.PauseTiming();
+    pause(pauseSeconds);
+    const StoreCost cost = storeAlone(*table);
+    store.wallSeconds += cost.wallSeconds;
+    store.userSeconds += cost.userSeconds;
+    pause(pauseSeconds);
+    state.ResumeTiming();
+    std::FILE* file = std::fopen(table->path.string().c_str(), "rb");
+    DataTable loaded;
+    std::string message;
+    const bool ok = readCsvTable(file, loaded, message, table->bytes);
+    std::fclose(file);
+    if (!ok) state.SkipWithError(message.c_str());
+    benchmark::DoNotOptimize(loaded.columns.data());
+  }
+  const auto perIteration = benchmark::Counter::kAvgIterations;
+  state.counters["store_s"] = benchmark::Counter(store.wallSeconds, perIteration);
+  state.counters["store_user_s"] = benchmark::Counter(store.userSeconds, perIteration);
+  setProcessed(state, table->bytes, table->columns * table->rows);
 }
 
 template <typename Reader>
-void readText(benchmark::State& state, const std::string& text, Reader reader) {
+void parseText(benchmark::State& state, const std::string* text, std::size_t values,
+               Reader reader) {
+  useFreshMemory(false);
   for (auto _ : state) {
     DataTable table;
     std::string message;
-    if (!reader(text, table, message)) state.SkipWithError(message.c_str());
+    if (!reader(*text, table, message)) state.SkipWithError(message.c_str());
     benchmark::DoNotOptimize(table.columns.data());
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+  setProcessed(state, text->size(), values);
 }
 
-struct Throughput {
-  double cpuMegabytesPerSecond = 0;
-  double wallMegabytesPerSecond = 0;
+// Per iteration.
+struct Timing {
+  double cpuSeconds = 0;
+  double wallSeconds = 0;
+  StoreCost store;
 };
 
-// The console report, plus each benchmark's throughput for the summary. Google Benchmark divides
-// the bytes by CPU time; the wall-clock figure also counts waiting for a shared core.
-class ThroughputReporter : public benchmark::ConsoleReporter {
+// The console report, plus each benchmark's timing for the summary. Google Benchmark's rates
+// divide by CPU time; the wall-clock time also counts waiting for a shared core, and for the host
+// to back fresh memory.
+class TimingReporter : public benchmark::ConsoleReporter {
  public:
-  std::map<std::string, Throughput> throughputs;
+  std::map<std::string, Timing> timings;
 
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
-      const auto rate = run.counters.find("bytes_per_second");
-      if (rate == run.counters.end()) continue;
-      const double cpuRate = rate->second / 1e6;
-      throughputs[run.run_name.function_name] = {
-          cpuRate, cpuRate * run.GetAdjustedCPUTime() / run.GetAdjustedRealTime()};
+      if (run.error_occurred || run.iterations == 0) continue;
+      const auto iterations = static_cast<double>(run.iterations);
+      const auto counter = [&](const char* name) {
+        const auto found = run.counters.find(name);
+        return found == run.counters.end() ? 0.0 : found->second.value;
+      };
+      timings[run.run_name.function_name] = {run.cpu_accumulated_time / iterations,
+                                             run.real_accumulated_time / iterations,
+                                             {counter("store_s"), counter("store_user_s")}};
     }
     ConsoleReporter::ReportRuns(runs);
   }
 };
 
-void printSummary(std::map<std::string, Throughput>& throughputs) {
-  const Throughput file = throughputs["LoadFile/fast"];
-  const Throughput store = throughputs["LoadFile/store-only"];
-  const Throughput fast = throughputs["ReadPrefix/fast"];
-  const Throughput reference = throughputs["ReadPrefix/reference"];
-  std::printf("\n%-42s %10s %10s\n", "MB/s (1 MB = 10^6 bytes)", "CPU time", "wall");
-  std::printf("%-42s %10.1f %10.1f\n", "fast reader, whole file from the page cache",
-              file.cpuMegabytesPerSecond, file.wallMegabytesPerSecond);
-  std::printf("%-42s %10.1f %10.1f\n", "storing the same values alone, no parsing",
-              store.cpuMegabytesPerSecond, store.wallMegabytesPerSecond);
-  std::printf("%-42s %10.1f %10.1f\n", "fast reader, prefix, memory reused",
-              fast.cpuMegabytesPerSecond, fast.wallMegabytesPerSecond);
-  std::printf("%-42s %10.1f %10.1f\n", "reference reader, same prefix",
-              reference.cpuMegabytesPerSecond, reference.wallMegabytesPerSecond);
-  if (reference.cpuMegabytesPerSecond <= 0 || reference.wallMegabytesPerSecond <= 0) return;
-  std::printf("%-42s %10.1f %10.1f\n", "ratio fast / reference, prefix",
-              fast.cpuMegabytesPerSecond / reference.cpuMegabytesPerSecond,
-              fast.wallMegabytesPerSecond / reference.wallMegabytesPerSecond);
-  std::printf("%-42s %10.1f %10.1f\n", "ratio fast whole file / reference prefix",
-              file.cpuMegabytesPerSecond / reference.cpuMegabytesPerSecond,
-              file.wallMegabytesPerSecond / reference.wallMegabytesPerSecond);
+// Millions of units per second, or "-" where nothing was measured.
+std::string rate(double units, double seconds) {
+  if (seconds <= 0) return "-";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.0f", units / seconds / 1e6);
+  return text;
+}
+std::string rates(double units, const Timing& timing) {
+  return rate(units, timing.cpuSeconds) + " (" + rate(units, timing.wallSeconds) + ")";
+}
+// The time that storing alone spends outside its own code, on fresh pages, as a share of the
+// load's.
+std::string freshShare(const Timing& whole) {
+  if (whole.wallSeconds <= 0) return "-";
+  char text[32];
+  const double fresh = std::max(0.0, whole.store.wallSeconds - whole.store.userSeconds);
+  std::snprintf(text, sizeof text, "%.0f%%", 100 * fresh / whole.wallSeconds);
+  return text;
+}
+
+void printSummary(const std::vector<Table>& tables, std::map<std::string, Timing>& timings,
+                  int pauseSeconds) {
+  std::printf(
+      "\nMB = 10^6 bytes, Mv = 10^6 values; rates by CPU time, by wall time in parentheses.\n"
+      "parsing: a prefix of up to %zu MB, memory reused. whole file: the load as start-up does "
+      "it,\n"
+      "back to back, and after %d s pauses (by wall time alone: the host's backing of fresh\n"
+      "memory stalls the guest without counting as its CPU time). store: filling as many\n"
+      "values without parsing, just before, by wall time; fresh: its time outside its own code,\n"
+      "handing out fresh pages, as a share of the load's wall time.\n\n",
+      kPrefixBytes >> 20, pauseSeconds);
+  std::printf("%-12s %4s %4s | %-11s %4s | %-11s %4s %5s %5s | %-6s %4s %5s %5s\n", "", "", "",
+              "parsing", "", "whole file", "", "", "", "paused", "", "", "");
+  std::printf("%-12s %4s %4s | %-11s %4s | %-11s %4s %5s %5s | %-6s %4s %5s %5s\n", "table", "MB",
+              "Mv", "MB/s", "Mv/s", "MB/s", "Mv/s", "store", "fresh", "MB/s", "Mv/s", "store",
+              "fresh");
+  for (const Table& table : tables) {
+    // Left out by a benchmark filter.
+    if (!timings.contains(table.name + "/parse-prefix") &&
+        !timings.contains(table.name + "/whole-file")) {
+      continue;
+    }
+    const Timing parse = timings[table.name + "/parse-prefix"];
+    const Timing whole = timings[table.name + "/whole-file"];
+    const Timing paused = timings[table.name + "/whole-file-paused"];
+    const double bytes = static_cast<double>(table.bytes);
+    const double values = static_cast<double>(table.columns * table.rows);
+    std::printf("%-12s %4.0f %4.0f | %-11s %4s | %-11s %4s %5s %5s | %6s %4s %5s %5s\n",
+                table.name.c_str(), bytes / 1e6, values / 1e6,
+                rates(static_cast<double>(table.prefix.size()), parse).c_str(),
+                rate(static_cast<double>(table.prefixValues), parse.cpuSeconds).c_str(),
+                rates(bytes, whole).c_str(), rate(values, whole.cpuSeconds).c_str(),
+                rate(bytes, whole.store.wallSeconds).c_str(), freshShare(whole).c_str(),
+                rate(bytes, paused.wallSeconds).c_str(), rate(values, paused.wallSeconds).c_str(),
+                rate(bytes, paused.store.wallSeconds).c_str(), freshShare(paused).c_str());
+  }
+  std::printf("\n%-12s %10s %8s | %s\n", "reference", "MB/s", "Mv/s",
+              "parsing alone / reference, whole file / reference (by MB/s)");
+  for (const Table& table : tables) {
+    const auto reference = timings.find(table.name + "/reference-prefix");
+    if (reference == timings.end()) continue;
+    const double seconds = reference->second.cpuSeconds;
+    const double referenceRate = static_cast<double>(table.referencePrefix.size()) / seconds;
+    const Timing whole = timings[table.name + "/whole-file"];
+    const Timing parse = timings[table.name + "/parse-prefix"];
+    const auto times = [&](double bytes, double seconds) {
+      if (seconds <= 0) return std::string("-");
+      char text[32];
+      std::snprintf(text, sizeof text, "%.1fx", bytes / seconds / referenceRate);
+      return std::string(text);
+    };
+    std::printf("%-12s %10.1f %8.1f | %s, %s\n", table.name.c_str(), referenceRate / 1e6,
+                static_cast<double>(table.referenceValues) / seconds / 1e6,
+                times(static_cast<double>(table.prefix.size()), parse.cpuSeconds).c_str(),
+                times(static_cast<double>(table.bytes), whole.cpuSeconds).c_str());
+  }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-#if defined(__GLIBC__)
-  // Memory that one prefix run frees serves the next, so the prefix figures measure the parsing.
-  // The whole-file columns lie above this threshold and come fresh from the system every time.
-  mallopt(M_MMAP_THRESHOLD, 32 << 20);
-  mallopt(M_TRIM_THRESHOLD, 1 << 30);
-#endif
-  const std::filesystem::path path = benchFile();
-  const std::string prefix = path.empty() ? std::string() : prefixOf(path);
-  if (prefix.empty()) {
-    std::fprintf(stderr, "load_bench: no benchmark table\n");
+  const fs::path folder = corpusFolder();
+  if (!writeMissingShapes(folder)) {
+    std::fprintf(stderr, "load_bench: cannot write the corpus into %s\n", folder.string().c_str());
     return 1;
   }
-  const std::uint64_t fileBytes = std::filesystem::file_size(path);
-  std::printf("Table: %s, %.0f MB; prefix %.0f MB\n", path.string().c_str(), fileBytes / 1e6,
-              prefix.size() / 1e6);
-  std::size_t columnCount = 0;
-  std::size_t rows = 0;
-  if (!tableShape(path, columnCount, rows)) return 1;
-
-  benchmark::RegisterBenchmark("LoadFile/fast", loadFile, path)
-      ->Iterations(3)
-      ->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("LoadFile/store-only", storeOnly, columnCount, rows, fileBytes)
-      ->Iterations(3)
-      ->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("ReadPrefix/fast", readText<decltype(&readCsvText)>, prefix,
-                               &readCsvText)
-      ->Iterations(20)
-      ->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("ReadPrefix/reference", readText<decltype(&referenceReadCsv)>,
-                               prefix, &referenceReadCsv)
-      ->Iterations(2)
-      ->Unit(benchmark::kMillisecond);
-  ThroughputReporter reporter;
+  std::vector<Table> tables;
+  for (const fs::path& path : tablesIn(folder)) {
+    Table table;
+    if (!describe(path, table)) return 1;
+    std::printf("%-12s %4.0f MB, %zu columns x %zu rows\n", table.name.c_str(), table.bytes / 1e6,
+                table.columns, table.rows);
+    tables.push_back(std::move(table));
+  }
+  const char* pause = std::getenv("VELOPLOT_BENCH_PAUSE");
+  const int pauseSeconds = pause != nullptr ? std::atoi(pause) : kDefaultPauseSeconds;
+  // The benchmarks hold pointers into `tables`, which stays as it is from here on.
+  for (const Table& table : tables) {
+    benchmark::RegisterBenchmark((table.name + "/whole-file").c_str(), wholeFile, &table, 0)
+        ->Iterations(3)
+        ->Unit(benchmark::kMillisecond);
+    // Small tables touch too little fresh memory for the pause to matter.
+    if (pauseSeconds > 0 && table.bytes > kPrefixBytes) {
+      benchmark::RegisterBenchmark((table.name + "/whole-file-paused").c_str(), wholeFile, &table,
+                                   pauseSeconds)
+          ->Iterations(2)
+          ->Unit(benchmark::kMillisecond);
+    }
+    benchmark::RegisterBenchmark((table.name + "/parse-prefix").c_str(),
+                                 parseText<decltype(&readCsvText)>, &table.prefix,
+                                 table.prefixValues, &readCsvText)
+        ->Iterations(20)
+        ->Unit(benchmark::kMillisecond);
+    if (table.referencePrefix.empty()) continue;
+    benchmark::RegisterBenchmark((table.name + "/reference-prefix").c_str(),
+                                 parseText<decltype(&referenceReadCsv)>, &table.referencePrefix,
+                                 table.referenceValues, &referenceReadCsv)
+        ->Iterations(2)
+        ->Unit(benchmark::kMillisecond);
+  }
+  TimingReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
 
-  printSummary(reporter.throughputs);
+  printSummary(tables, reporter.timings, pauseSeconds);
   return 0;
 }

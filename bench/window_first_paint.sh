@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Time from starting the Linux window on a large file to its first complete paint.
 #   bench/window_first_paint.sh [BUILD_DIR] [ROWS] [RUNS]
-# Defaults: build-gtk, the 10 000 000-row benchmark table, 3 runs. Builds what it needs in
-# BUILD_DIR (with VELOPLOT_BENCH on, for make_big_csv), writes the table once into
+# Defaults: build-gtk, 10 000 000 rows of the mixed benchmark table, 3 runs. Builds what it needs
+# in BUILD_DIR (with VELOPLOT_BENCH on, for make_big_csv), writes the table once into
 # BUILD_DIR/bench-data, starts its own virtual X server and prints one line per run and the
 # median. The wall time runs from the launch to the paint's trace line; the program's own count
 # runs from its main() to the end of that paint.
@@ -16,7 +16,7 @@ runs=${3:-3}
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVELOPLOT_BENCH=ON >/dev/null
 cmake --build "$build" --target veloplot make_big_csv -j 2 >/dev/null
 
-data="$build/bench-data/window-$rows.csv"
+data="$build/bench-data/window-mixed-$rows.csv"
 if [ ! -s "$data" ]; then
   mkdir -p "$(dirname "$data")"
   "$build/bench/make_big_csv" "$data" "$rows"

@@ -9,11 +9,21 @@ build=$(realpath -m "${1:-$root/build-csv-fuzz}")
 seconds=${2:-60}
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_COMPILER=clang++ -DVELOPLOT_FUZZ=ON -DVELOPLOT_TESTS=OFF >/dev/null
-cmake --build "$build" --target csv_reader_fuzz -j2
+  -DCMAKE_CXX_COMPILER=clang++ -DVELOPLOT_FUZZ=ON -DVELOPLOT_TESTS=OFF -DVELOPLOT_BENCH=ON \
+  >/dev/null
+cmake --build "$build" --target csv_reader_fuzz make_big_csv -j2
+
+# Seeds of every benchmark shape, small enough for the length limit, written by the benchmark's
+# own generator so that they follow it.
+shapes=$build/shape-seeds
+mkdir -p "$shapes"
+for shape in $("$build/bench/make_big_csv" --list | cut -d' ' -f1); do
+  "$build/bench/make_big_csv" --shape "$shape" --bytes 3000 "$shapes/$shape.csv"
+done
 
 # New inputs go to a working corpus in the build folder; the seeds in the tree stay as written.
 corpus=$build/csv-corpus
 mkdir -p "$corpus"
 "$build/csv_reader_fuzz" -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 \
-  -artifact_prefix="$build/" "$corpus" "$root/tests/fuzz/corpus"
+  -dict="$root/tests/fuzz/csv.dict" -artifact_prefix="$build/" \
+  "$corpus" "$root/tests/fuzz/corpus" "$shapes"

@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <bit>
+#include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <random>
 #include <string>
 #include <string_view>
 
+#include "bench/corpus.h"
 #include "data/csv_reader.h"
 #include "reference_csv_reader.h"
 
@@ -38,7 +42,39 @@ std::string printable(std::string_view bytes) {
   return text;
 }
 
-// Empty when every way of reading `text` agrees with the reference; else what differed.
+// The shortest text that reads back as the value, and its bits in hexadecimal.
+std::string withBits(double value) {
+  char digits[32];
+  std::string text(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+  const auto bits = std::bit_cast<std::uint64_t>(value);
+  text += " (0x";
+  text.append(digits, std::to_chars(digits, digits + sizeof digits, bits, 16).ptr);
+  return text + ")";
+}
+
+// Where two tables that hold the same names first differ: the column, the value and both bits.
+std::string firstDifference(const DataTable& got, const DataTable& expected) {
+  if (got.names != expected.names || got.columns.size() != expected.columns.size()) {
+    return "other names";
+  }
+  for (std::size_t j = 0; j < got.columns.size(); ++j) {
+    const auto& x = got.columns[j];
+    const auto& y = expected.columns[j];
+    if (x.size() != y.size()) {
+      return "column " + std::to_string(j + 1) + " holds " + std::to_string(x.size()) +
+             " values, the reference's " + std::to_string(y.size());
+    }
+    for (std::size_t i = 0; i < x.size(); ++i) {
+      if (std::bit_cast<std::uint64_t>(x[i]) == std::bit_cast<std::uint64_t>(y[i])) continue;
+      return "value " + std::to_string(i + 1) + " of column " + std::to_string(j + 1) + " is " +
+             withBits(x[i]) + ", the reference's " + withBits(y[i]);
+    }
+  }
+  return {};
+}
+
+// Empty when every way of reading `text` agrees with the reference; else what differed. Long
+// texts are named by their size alone.
 std::string mismatch(const std::string& text, std::size_t blockBytes) {
   DataTable expected;
   std::string expectedMessage;
@@ -50,18 +86,23 @@ std::string mismatch(const std::string& text, std::size_t blockBytes) {
   std::string inBlocksMessage;
   const bool inBlocksOk =
       readCsvThroughFile(text, blockBytes, inBlocks, inBlocksMessage, text.size());
-  const auto describe = [&](const char* how, bool ok, const std::string& message) {
+  const auto describe = [&](const char* how, bool ok, const std::string& message,
+                            const DataTable& table) {
+    const std::string values =
+        ok && expectedOk ? "; " + firstDifference(table, expected) : std::string();
+    const std::string input = text.size() <= 2000 ? "\"" + printable(text) + "\""
+                                                  : std::to_string(text.size()) + " bytes";
     return std::string(how) + " gave " + (ok ? "success" : message) + ", the reference " +
-           (expectedOk ? "success" : expectedMessage) + ", for \"" + printable(text) + "\"";
+           (expectedOk ? "success" : expectedMessage) + values + ", for " + input;
   };
   if (inMemoryOk != expectedOk || inMemoryMessage != expectedMessage ||
       !identicalTables(inMemory, expected)) {
-    return describe("readCsvText", inMemoryOk, inMemoryMessage);
+    return describe("readCsvText", inMemoryOk, inMemoryMessage, inMemory);
   }
   if (inBlocksOk != expectedOk || inBlocksMessage != expectedMessage ||
       !identicalTables(inBlocks, expected)) {
     return describe(("blocks of " + std::to_string(blockBytes)).c_str(), inBlocksOk,
-                    inBlocksMessage);
+                    inBlocksMessage, inBlocks);
   }
   return {};
 }
@@ -214,6 +255,28 @@ TEST(CsvDifferential, MostlyValidTablesOfManyNumberShapes) {
   }
   // The generator must keep producing loadable tables, or the values go unchecked.
   EXPECT_GT(accepted, files / 3);
+}
+
+// Small versions of every benchmark table, whole and cut into blocks of every small size and of a
+// page, so that every number form and line end of the corpus also meets a block's end.
+TEST(CsvDifferential, EveryCorpusShapeInBlocksOfEverySize) {
+  for (const CorpusShape& shape : corpusShapes()) {
+    const std::string text = corpusText(shape, 300);
+    DataTable table;
+    std::string message;
+    ASSERT_TRUE(referenceReadCsv(text, table, message)) << shape.name << ": " << message;
+    for (std::size_t blockBytes = 1; blockBytes <= 16; ++blockBytes) {
+      ASSERT_EQ(mismatch(text, blockBytes), "") << shape.name;
+    }
+    ASSERT_EQ(mismatch(text, 4096), "") << shape.name;
+  }
+}
+
+// Many more values of every shape, for the rarer digit patterns of the slow conversion path.
+TEST(CsvDifferential, EveryCorpusShapeAtLength) {
+  for (const CorpusShape& shape : corpusShapes()) {
+    ASSERT_EQ(mismatch(corpusText(shape, 20000), 4096), "") << shape.name;
+  }
 }
 
 }  // namespace
