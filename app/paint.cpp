@@ -19,5 +19,6 @@ void paintClientArea(AppState& state, Canvas& canvas, int clientWidth, int clien
   // A repaint of the panel strip alone leaves the plot as it is.
   if (state.helpVisible || state.messageText || repaintRight <= kPanelStripRight) return;
   drawFrameAndGrid(canvas, clientWidth, clientHeight, state.dims, state.xDim, state.yDim);
-  plotPoints(canvas, clientWidth, clientHeight, state.columns, state.dims, state.xDim, state.yDim);
+  plotPoints(canvas, clientWidth, clientHeight, state.columns, state.blockRanges, state.dims,
+             state.xDim, state.yDim);
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "data/value_ranges.h"
 #include "render/number_text.h"
 
 PlotRect plotRectFor(int w, int h) {
@@ -17,9 +18,16 @@ namespace {
 // displayed range still gives a coordinate that every later sum can hold.
 constexpr double kOffsetLimit = 1 << 28;
 
-// The filter runs over this many rows at a time: the flags and colour indices of a block and
-// the block's share of every tested column stay in the fastest caches.
-constexpr std::size_t kBlockRows = 4096;
+// The filter runs over the blocks of the block ranges: the flags and colour indices of a block
+// and the block's share of every tested column stay in the fastest caches.
+constexpr std::size_t kBlockRows = kRangeBlockRows;
+
+// Row indices of a block in order: the rows to plot of a block that no test had to read.
+constexpr auto kEveryRow = [] {
+  std::array<std::uint16_t, kBlockRows> rows{};
+  for (std::size_t i = 0; i < kBlockRows; ++i) rows[i] = static_cast<std::uint16_t>(i);
+  return rows;
+}();
 
 // Beyond the five tick colours every index is black; indices are kept in a byte up to here.
 constexpr std::uint8_t kFirstBlackBeyondTicks = 5;
@@ -66,28 +74,37 @@ struct ValueWindow {
 
 // One non-Free dimension as the block filter tests it. A range test (Band, XAxis, YAxis) has a
 // single window; a Multi test has one per tick and sets the colour index of the rows it keeps.
+// `ranges` is null where the column has no block ranges to trust.
 struct DimensionTest {
   const double* values;
+  const ValueRange* ranges;
   bool setsColor;
   std::vector<ValueWindow> windows;
 };
 
 std::vector<DimensionTest> dimensionTests(const std::vector<std::vector<double>>& columns,
+                                          const std::vector<std::vector<ValueRange>>& blockRanges,
                                           const std::vector<DimScale>& dims, std::size_t dimCount) {
   std::vector<DimensionTest> tests;
   for (std::size_t j = 0; j < dimCount; ++j) {
     const DimScale& d = dims[j];
     const double* values = columns[j].data();
+    // Ranges of a longer column than the plotted rows still bound the rows plotted.
+    const ValueRange* ranges =
+        j < blockRanges.size() && coversRows(blockRanges[j], columns[j].size())
+            ? blockRanges[j].data()
+            : nullptr;
     switch (d.mode) {
       case DimMode::Band:
-        tests.push_back({values, false, {{d.center - d.tolerance, d.center + d.tolerance}}});
+        tests.push_back(
+            {values, ranges, false, {{d.center - d.tolerance, d.center + d.tolerance}}});
         break;
       case DimMode::XAxis:
       case DimMode::YAxis:
-        tests.push_back({values, false, {{d.minValue, d.maxValue}}});
+        tests.push_back({values, ranges, false, {{d.minValue, d.maxValue}}});
         break;
       case DimMode::Multi: {
-        DimensionTest test{values, true, {}};
+        DimensionTest test{values, ranges, true, {}};
         for (const double t : d.ticks) test.windows.push_back({t - d.tolerance, t + d.tolerance});
         tests.push_back(std::move(test));
         break;
@@ -97,6 +114,38 @@ std::vector<DimensionTest> dimensionTests(const std::vector<std::vector<double>>
     }
   }
   return tests;
+}
+
+std::uint8_t tickColorIndex(std::size_t k) {
+  return static_cast<std::uint8_t>(std::min<std::size_t>(k, kFirstBlackBeyondTicks));
+}
+
+// What one test does with one block of rows.
+enum class BlockVerdict : std::uint8_t { NoRowPasses, EveryRowPasses, TestRows };
+
+struct BlockStep {
+  BlockVerdict verdict;
+  // For a Multi test that every row passes: the colour index all of them take.
+  std::uint8_t color;
+};
+
+// Only the last window that a block meets can give its rows their colour, and only when it
+// holds the whole block does every row pass with that colour. Comparisons with a NaN bound are
+// false, so such a window meets every block and holds none: its rows are tested.
+BlockStep blockStep(const DimensionTest& test, std::size_t block) {
+  if (test.ranges == nullptr) return {BlockVerdict::TestRows, 0};
+  const ValueRange range = test.ranges[block];
+  // A block with a NaN has no trustworthy largest value either; only its rows can tell.
+  if (!(range.smallest <= range.largest)) return {BlockVerdict::TestRows, 0};
+  for (std::size_t k = test.windows.size(); k-- > 0;) {
+    const ValueWindow w = test.windows[k];
+    if (range.largest < w.low || range.smallest > w.high) continue;
+    if (w.low <= range.smallest && range.largest <= w.high) {
+      return {BlockVerdict::EveryRowPasses, tickColorIndex(k)};
+    }
+    return {BlockVerdict::TestRows, 0};
+  }
+  return {BlockVerdict::NoRowPasses, 0};
 }
 
 // The loops below are kept free of early exits and write one array each, so that the compiler
@@ -116,8 +165,7 @@ void keepNearTicks(const double* values, std::size_t count, const std::vector<Va
   std::array<std::uint8_t, kBlockRows> nearest{};
   for (std::size_t k = 0; k < windows.size(); ++k) {
     const ValueWindow w = windows[k];
-    const auto mark =
-        static_cast<std::uint8_t>(std::min<std::size_t>(k, kFirstBlackBeyondTicks) + 1);
+    const auto mark = static_cast<std::uint8_t>(tickColorIndex(k) + 1);
     for (std::size_t i = 0; i < count; ++i) {
       const double v = values[i];
       nearest[i] = w.low <= v && v <= w.high ? mark : nearest[i];
@@ -211,8 +259,9 @@ std::optional<unsigned> rowPasses(std::span<const double> rowValues,
 }
 
 void plotPoints(Canvas& canvas, int clientRight, int clientBottom,
-                const std::vector<std::vector<double>>& columns, const std::vector<DimScale>& dims,
-                int xDim, int yDim) {
+                const std::vector<std::vector<double>>& columns,
+                const std::vector<std::vector<ValueRange>>& blockRanges,
+                const std::vector<DimScale>& dims, int xDim, int yDim) {
   const std::size_t dimCount = std::min(columns.size(), dims.size());
   if (!isDimension(xDim, dimCount) || !isDimension(yDim, dimCount)) return;
   std::size_t rows = columns[0].size();
@@ -223,7 +272,8 @@ void plotPoints(Canvas& canvas, int clientRight, int clientBottom,
   const AxisMap yMap = verticalMap(r, dims[yDim]);
   const double* xs = columns[xDim].data();
   const double* ys = columns[yDim].data();
-  const std::vector<DimensionTest> tests = dimensionTests(columns, dims, dimCount);
+  const std::vector<DimensionTest> tests = dimensionTests(columns, blockRanges, dims, dimCount);
+  std::vector<BlockStep> steps(tests.size());
 
   std::array<std::uint32_t, kFirstBlackBeyondTicks + 1> palette;
   for (unsigned g = 0; g < palette.size(); ++g) palette[g] = pixelFromColorRef(tickColor(g));
@@ -239,11 +289,28 @@ void plotPoints(Canvas& canvas, int clientRight, int clientBottom,
   std::array<std::uint8_t, kBlockRows> pass;
   std::array<std::uint8_t, kBlockRows> color;
   std::array<std::uint16_t, kBlockRows> passing;
-  for (std::size_t start = 0; start < rows; start += kBlockRows) {
+  for (std::size_t block = 0, start = 0; start < rows; ++block, start += kBlockRows) {
+    // Every verdict first, so that a block no row of which can pass costs no reading at all.
+    bool anyRowCanPass = true;
+    for (std::size_t t = 0; t < tests.size() && anyRowCanPass; ++t) {
+      steps[t] = blockStep(tests[t], block);
+      anyRowCanPass = steps[t].verdict != BlockVerdict::NoRowPasses;
+    }
+    if (!anyRowCanPass) continue;
+
     const std::size_t count = std::min(kBlockRows, rows - start);
     std::fill_n(pass.begin(), count, std::uint8_t{1});
     std::fill_n(color.begin(), count, std::uint8_t{2});
-    for (const DimensionTest& test : tests) {
+    bool rowsTested = false;
+    for (std::size_t t = 0; t < tests.size(); ++t) {
+      const DimensionTest& test = tests[t];
+      // A later Multi test overwrites the colours of an earlier one, so the fill keeps its place
+      // in the order of the tests.
+      if (steps[t].verdict == BlockVerdict::EveryRowPasses) {
+        if (test.setsColor) std::fill_n(color.begin(), count, steps[t].color);
+        continue;
+      }
+      rowsTested = true;
       if (test.setsColor) {
         keepNearTicks(test.values + start, count, test.windows, pass.data(), color.data());
       } else {
@@ -252,10 +319,15 @@ void plotPoints(Canvas& canvas, int clientRight, int clientBottom,
     }
 
     // The passing rows' indices first, so that the pixel loop has no unpredictable branch.
-    std::size_t passCount = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-      passing[passCount] = static_cast<std::uint16_t>(i);
-      passCount += pass[i];
+    std::size_t passCount = count;
+    if (rowsTested) {
+      passCount = 0;
+      for (std::size_t i = 0; i < count; ++i) {
+        passing[passCount] = static_cast<std::uint16_t>(i);
+        passCount += pass[i];
+      }
+    } else {
+      std::copy_n(kEveryRow.begin(), count, passing.begin());
     }
     for (std::size_t n = 0; n < passCount; ++n) {
       const std::size_t i = passing[n];

@@ -6,6 +6,7 @@
 #include <span>
 #include <vector>
 
+#include "data/data_table.h"
 #include "render/canvas.h"
 #include "scale/dim_scale.h"
 
@@ -38,6 +39,12 @@ std::optional<unsigned> rowPasses(std::span<const double> rowValues,
 // Sets one pixel in its tick's colour for every row that passes, at the place the X and Y
 // dimensions map it to. Rows beyond the shortest column are not read; pixels that fall outside
 // the canvas's pixel memory are left out.
+//
+// `blockRanges` holds per column the range of every block of kRangeBlockRows rows, as the reader
+// gathers them. They only spare work: a block that some dimension cannot pass is not read, and a
+// dimension that every row of a block passes is not tested there. A column without ranges that
+// cover it (coversRows) is tested row by row; the pixels are the same either way.
 void plotPoints(Canvas& canvas, int clientRight, int clientBottom,
-                const std::vector<std::vector<double>>& columns, const std::vector<DimScale>& dims,
-                int xDim, int yDim);
+                const std::vector<std::vector<double>>& columns,
+                const std::vector<std::vector<ValueRange>>& blockRanges,
+                const std::vector<DimScale>& dims, int xDim, int yDim);
