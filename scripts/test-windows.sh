@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# The Windows checks: cross-builds Veloplot.exe (32-bit, the shipped program), checks what kind
-# of program it is, runs the cross-built unit tests and the end-to-end scenarios under wine on a
-# virtual display, and ends with one line "windows: N passed, N failed".
+# The Windows checks of the shipped 32-bit Veloplot.exe: cross-builds it and its unit tests, checks
+# what kind of program it is, and runs the unit tests and the end-to-end scenarios under wine on a
+# virtual display. Ends with one line "windows: N passed, N failed".
 #
-# Where the kernel cannot start 32-bit programs (and so not the 32-bit wine loader), the unit
-# tests and scenarios run on a 64-bit build of the same sources under wine64 instead.
+# The 32-bit program needs the 32-bit wine loader, and so a kernel that starts 32-bit programs or
+# qemu-user in its place (scripts/i386-route.sh registers it); where neither can be had, the
+# suite says why and fails. The wine prefix is 64-bit, made by wine64, and the program runs in it
+# as on 64-bit Windows. Under qemu every start of a 32-bit program takes about a minute, so the
+# prefix is made while the build runs, and the tests start few programs.
 #
 # Environment: VELOPLOT_RENDER  a Linux veloplot-render to compare against (else built here)
-#              JOBS             parallel build jobs (default 2)
+#              JOBS             parallel build and test jobs (default 2)
 set -uo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -16,6 +19,7 @@ passed=0
 failed=0
 work=$(mktemp -d /tmp/veloplot-windows-XXXXXX)
 xvfb_pid=""
+boot_pid=""
 
 note() { printf '== %s\n' "$*"; }
 pass() {
@@ -33,6 +37,7 @@ finish() {
 }
 
 cleanup() {
+  if [ -n "$boot_pid" ]; then kill "$boot_pid" 2>/dev/null || true; fi
   if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
     wineserver -k >/dev/null 2>&1 </dev/null || true
   fi
@@ -41,43 +46,49 @@ cleanup() {
 }
 trap cleanup EXIT
 
-missing=""
-for tool in cmake ninja i686-w64-mingw32-g++-posix i686-w64-mingw32-windres Xvfb xdotool import \
-  wineserver; do
-  command -v "$tool" >/dev/null 2>&1 || missing="$missing $tool"
-done
-if ! /usr/bin/python3 -c 'import PIL' >/dev/null 2>&1; then missing="$missing python3-pil"; fi
-if [ -n "$missing" ]; then
-  fail "tools present (missing:$missing; run scripts/setup-debian.sh)"
-  finish
-fi
-
-# Which wine can run here: the 32-bit loader needs the kernel's 32-bit support.
-if /usr/lib/wine/wine --version >/dev/null 2>&1 </dev/null; then
-  run_preset=windows
-  run_build=$repo/build-win
-  wine_loader=/usr/lib/wine/wine
-  export WINEARCH=win32
-elif [ -x /usr/lib/wine/wine64 ] && command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1; then
-  note "this kernel cannot start 32-bit programs: tests run on the 64-bit build under wine64"
-  run_preset=windows-x64
-  run_build=$repo/build-win64
-  wine_loader=/usr/lib/wine/wine64
-  export WINEARCH=win64
-else
-  fail "a wine that runs here (32-bit support in the kernel, or wine64 and mingw-w64 x86_64)"
-  finish
-fi
-
-build() {  # preset, log name, extra cmake arguments...
-  local preset=$1 log=$work/$2.log
-  shift 2
-  cmake --preset "$preset" "$@" >"$log" 2>&1 </dev/null &&
-    cmake --build --preset "$preset" -j "$jobs" >>"$log" 2>&1 </dev/null
-  local status=$?
-  if [ $status -ne 0 ]; then tail -40 "$log"; fi
-  return $status
+wine64=/usr/lib/wine/wine64
+missing_tools() {
+  local tool
+  for tool in cmake ninja i686-w64-mingw32-g++-posix i686-w64-mingw32-windres Xvfb xdotool \
+    import wineserver "$wine64"; do
+    command -v "$tool" >/dev/null 2>&1 || printf ' %s' "$tool"
+  done
+  /usr/bin/python3 -c 'import PIL' >/dev/null 2>&1 || printf ' python3-pil'
 }
+if [ -n "$(missing_tools)" ]; then
+  note "installing what is missing:$(missing_tools)"
+  bash "$repo/scripts/setup-debian.sh" >"$work/setup.log" 2>&1 </dev/null ||
+    tail -20 "$work/setup.log"
+fi
+if [ -n "$(missing_tools)" ]; then
+  fail "tools present (missing:$(missing_tools))"
+  finish
+fi
+
+# shellcheck source=scripts/i386-route.sh
+source "$repo/scripts/i386-route.sh"
+if ! open_i386_route; then
+  fail "$i386_problem"
+  finish
+fi
+note "32-bit programs start here: $i386_route"
+
+# A display and a fresh prefix of our own, the prefix made in the background meanwhile.
+export WINEPREFIX=$work/prefix
+export WINEARCH=win64
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+Xvfb -displayfd 4 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 </dev/null \
+  4>"$work/display" &
+xvfb_pid=$!
+for _ in $(seq 100); do
+  if [ -s "$work/display" ]; then break; fi
+  sleep 0.1
+done
+display=$(head -n 1 "$work/display")
+export DISPLAY=:$display
+("$wine64" wineboot -i && wineserver -w) >"$work/wineboot.log" 2>&1 </dev/null &
+boot_pid=$!
 
 # The Linux renderer that the scenarios compare the plot with.
 render=${VELOPLOT_RENDER:-}
@@ -93,58 +104,40 @@ if [ -z "$render" ]; then
   fi
 fi
 
-note "cross-building the 32-bit program"
-if [ "$run_preset" = windows ]; then
-  build windows win32 -DVELOPLOT_RENDER_EXE="$render"
+note "cross-building the 32-bit program and its tests"
+build_dir=$repo/build-win
+if cmake --preset windows -DVELOPLOT_RENDER_EXE="$render" >"$work/win32.log" 2>&1 </dev/null &&
+  cmake --build --preset windows -j "$jobs" >>"$work/win32.log" 2>&1 </dev/null; then
+  pass "32-bit cross build"
 else
-  build windows win32 -DVELOPLOT_TESTS=OFF
+  tail -40 "$work/win32.log"
+  fail "32-bit cross build"
 fi
-if [ $? -eq 0 ]; then pass "32-bit cross build"; else fail "32-bit cross build"; fi
 
-exe32=$repo/build-win/Veloplot.exe
-if /usr/bin/python3 "$repo/tests/e2e/check_pe.py" --objdump i686-w64-mingw32-objdump "$exe32"; then
+if /usr/bin/python3 "$repo/tests/e2e/check_pe.py" --objdump i686-w64-mingw32-objdump \
+  "$build_dir/Veloplot.exe"; then
   pass "Veloplot.exe is a 32-bit GUI program needing system DLLs only"
 else
   fail "Veloplot.exe is a 32-bit GUI program needing system DLLs only"
 fi
 
-if [ "$run_preset" = windows-x64 ]; then
-  note "cross-building the 64-bit program and tests"
-  if build windows-x64 win64 -DVELOPLOT_RENDER_EXE="$render"; then
-    pass "64-bit cross build"
-  else
-    fail "64-bit cross build"
-    finish
-  fi
-fi
-
-# A fresh prefix and display of our own for the unit tests; the scenarios make theirs.
-export WINEPREFIX=$work/prefix
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-Xvfb -displayfd 4 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 </dev/null \
-  4>"$work/display" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  if [ -s "$work/display" ]; then break; fi
-  sleep 0.1
-done
-display=$(head -n 1 "$work/display")
-export DISPLAY=:$display
 note "wine prefix $WINEPREFIX on display $DISPLAY"
-if ! "$wine_loader" wineboot -i >"$work/wineboot.log" 2>&1 </dev/null; then
+wait "$boot_pid"
+boot_status=$?
+boot_pid=""
+if [ $boot_status -ne 0 ]; then
+  tail -20 "$work/wineboot.log"
   fail "wineboot of a fresh prefix"
   finish
 fi
-wineserver -w >/dev/null 2>&1 </dev/null
 # A lasting server, and wine's own service processes started now with their output in a file:
 # started by the first test instead, they would inherit ctest's pipe and hold it open.
 setsid wineserver -p >/dev/null 2>&1 </dev/null
-"$wine_loader" cmd /c exit >>"$work/wineboot.log" 2>&1 </dev/null
+"$wine64" cmd /c exit >>"$work/wineboot.log" 2>&1 </dev/null
 
-note "unit tests under wine"
+note "unit tests under wine ($i386_route)"
 unit_log=$work/unit.log
-(cd "$run_build" && ctest -E 'windows_e2e|make_icons_test' -V --timeout 300 \
+(cd "$build_dir" && ctest -E 'windows_e2e|make_icons_test' -V -j "$jobs" --timeout 600 \
   >"$unit_log" 2>&1 </dev/null)
 ctest_status=$?
 gtest_passed=$(sed -n 's/.*\[  PASSED  \] \([0-9]*\) tests\{0,1\}\..*/\1/p' "$unit_log" |
@@ -171,14 +164,15 @@ else
   fail "icon script"
 fi
 
-note "end-to-end scenarios"
+note "end-to-end scenarios ($i386_route)"
 if [ -z "$render" ]; then
   fail "end-to-end scenarios (no veloplot-render to compare with)"
 else
   e2e_log=$work/e2e.log
-  /usr/bin/python3 "$repo/tests/e2e/win_e2e.py" --exe "$run_build/Veloplot.exe" \
-    --probe "$run_build/tests/e2e/win32_text_probe.exe" --render "$render" \
-    --wine "$wine_loader" --arch "$WINEARCH" >"$e2e_log" 2>&1 </dev/null
+  /usr/bin/python3 "$repo/tests/e2e/win_e2e.py" --exe "$build_dir/Veloplot.exe" \
+    --probe "$build_dir/tests/e2e/win32_text_probe.exe" --render "$render" \
+    --wine "$wine32_loader" --prefix "$WINEPREFIX" --display "$DISPLAY" >"$e2e_log" 2>&1 \
+    </dev/null
   cat "$e2e_log"
   e2e_passed=$(sed -n 's/^e2e: \([0-9]*\) passed.*/\1/p' "$e2e_log")
   e2e_failed=$(sed -n 's/^e2e: [0-9]* passed, \([0-9]*\) failed/\1/p' "$e2e_log")

@@ -1,10 +1,12 @@
 #!/usr/bin/python3
 """End-to-end tests of the Windows program under wine on a virtual X display.
 
-Each scenario starts Veloplot.exe, drives it with xdotool and judges screenshots of its client
-area: text against the same text drawn by GDI in a helper program (win32_text_probe.exe), the
-plot against the picture that the Linux renderer (veloplot-render) makes of the same state at
-the same client size. Every scenario ends with File > Exit and expects exit code 0.
+Each scenario starts Veloplot.exe, drives it with xdotool and waits until its client area shows
+what is expected: text as the same text drawn by GDI in a helper program (win32_text_probe.exe),
+the plot as the picture that the Linux renderer (veloplot-render) makes of the same state at the
+same client size. Starts are few, since under emulation each takes a minute: the helper starts
+once, and the plot and About scenarios share one program. Every program ends with File > Exit
+and exit code 0.
 """
 
 import argparse
@@ -23,6 +25,9 @@ from PIL import Image
 from wine_session import Display, Wine, X
 
 MAIN_WINDOW = r"^Veloplot( - .*)?$"
+# Limits, not waits: under emulation a start takes a minute and a repaint a few seconds.
+START_TIMEOUT = 300
+SCREEN_TIMEOUT = 60
 ABOUT_WINDOW = r"^About$"
 HELP_TEXT = (
     "\n"
@@ -93,10 +98,51 @@ def differences(got, want, box):
     return count, found
 
 
+class TextProbe:
+    """win32_text_probe.exe, started once; draws texts with GDI on request (see its source)."""
+
+    def __init__(self, wine, exe, workdir):
+        self.dir = os.path.join(workdir, "probe")
+        os.makedirs(self.dir)
+        self.process = wine.start([exe, self.dir])
+        self.requests = 0
+
+    def answer(self, name):
+        path = os.path.join(self.dir, name)
+        end = time.monotonic() + START_TIMEOUT
+        while not os.path.exists(path):
+            if self.process.poll() is not None:
+                raise RuntimeError("win32_text_probe ended with %d" % self.process.returncode)
+            if time.monotonic() > end:
+                raise RuntimeError("win32_text_probe gave no %s" % name)
+            time.sleep(0.05)
+        return path
+
+    def frame(self):
+        with open(self.answer("frame.txt")) as text:
+            return tuple(int(v) for v in text.read().split())
+
+    def draw(self, text, size):
+        n = self.requests
+        self.requests += 1
+        part = os.path.join(self.dir, "%d.part" % n)
+        with open(part, "wb") as out:
+            out.write(b"%d %d\n" % size + text.encode("latin-1"))
+        os.replace(part, os.path.join(self.dir, "%d.req" % n))
+        with Image.open(self.answer("%d.ppm" % n)) as image:
+            return image.convert("RGB")
+
+    def close(self):
+        open(os.path.join(self.dir, "stop"), "w").close()
+        try:
+            self.process.wait(timeout=60)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+
+
 class Context:
     def __init__(self, args, wine, x, workdir):
         self.exe = os.path.abspath(args.exe)
-        self.probe = os.path.abspath(args.probe)
         self.render = os.path.abspath(args.render)
         self.wine = wine
         self.x = x
@@ -105,37 +151,22 @@ class Context:
         os.makedirs(self.data)
         self.failures = os.path.join(workdir, "failures")
         self.text_images = {}
-        self.frame = self.probe_frame()
+        # Started now, it comes up while the first program does.
+        self.probe = TextProbe(wine, os.path.abspath(args.probe), workdir)
+        self._frame = None
+        self.sample = None
 
-    def probe_frame(self):
-        out = os.path.join(self.workdir, "frame.txt")
-        with open(out, "wb") as sink:
-            subprocess.run(
-                [self.wine.loader, self.probe, "frame"],
-                stdin=subprocess.DEVNULL,
-                stdout=sink,
-                stderr=subprocess.DEVNULL,
-                env=self.wine.env,
-                check=True,
-                timeout=120,
-            )
-        with open(out) as text:
-            return tuple(int(v) for v in text.read().split())
+    @property
+    def frame(self):
+        if self._frame is None:
+            self._frame = self.probe.frame()
+        return self._frame
 
     def text_image(self, text, size):
         """`text` drawn by GDI's DrawTextA on white, at the client size."""
         key = (text, size)
         if key not in self.text_images:
-            n = len(self.text_images)
-            source = os.path.join(self.workdir, "text-%d.txt" % n)
-            picture = os.path.join(self.workdir, "text-%d.ppm" % n)
-            with open(source, "wb") as out:
-                out.write(text.encode("latin-1"))
-            code = self.wine.run([self.probe, "text", source, picture, str(size[0]), str(size[1])])
-            if code != 0:
-                raise RuntimeError("win32_text_probe failed with %d" % code)
-            with Image.open(picture) as image:
-                self.text_images[key] = image.convert("RGB")
+            self.text_images[key] = self.probe.draw(text, size)
         return self.text_images[key]
 
     def rendered(self, keys, size, data_file="sample.csv"):
@@ -155,6 +186,20 @@ class Context:
         image.save(path)
         return path
 
+    def sample_program(self):
+        """The program on sample.csv that the plot and About scenarios share."""
+        if self.sample is None:
+            self.sample = Program(self, "sample.csv")
+        return self.sample
+
+    def end_sample_program(self, exit_via_menu):
+        program, self.sample = self.sample, None
+        try:
+            if exit_via_menu:
+                program.exit_via_menu()
+        finally:
+            program.stop()
+
 
 class Program:
     """One run of Veloplot.exe with its main window."""
@@ -162,21 +207,43 @@ class Program:
     def __init__(self, ctx, *args):
         self.ctx = ctx
         self.process = ctx.wine.start([ctx.exe] + list(args), cwd=ctx.data)
-        self.window = ctx.x.wait_for_window(MAIN_WINDOW)
+        self.window = ctx.x.wait_for_window(MAIN_WINDOW, START_TIMEOUT)
         x, y, width, height = ctx.x.geometry(self.window)
         left, top, right, bottom = ctx.frame
         self.origin = (x + left, y + top)
         self.size = (width - left - right, height - top - bottom)
         if self.size[0] < 700 or self.size[1] < 300:
             raise AssertionError("unexpected client size %r" % (self.size,))
+        # veloplot-render's keys for what this program has been sent so far.
+        self.render_keys = ""
 
     def title(self):
         return self.ctx.x.name(self.window)
 
-    def client(self):
+    def look(self):
+        """The client area now."""
         ox, oy = self.origin
-        box = (ox, oy, ox + self.size[0], oy + self.size[1])
-        return self.ctx.x.settled(box).crop(box)
+        return self.ctx.x.screenshot().crop((ox, oy, ox + self.size[0], oy + self.size[1]))
+
+    def whole(self):
+        return (0, 0) + self.size
+
+    def shows(self, checks, what):
+        """Waits until the client area equals each (picture, box) of `checks` inside its box, and
+        returns it; fails with the differences of the last look when it does not in time."""
+        end = time.monotonic() + SCREEN_TIMEOUT
+        while True:
+            client = self.look()
+            found = [(differences(client, want, box), want) for want, box in checks]
+            if all(count == 0 for (count, _), _ in found):
+                return client
+            if time.monotonic() > end:
+                (count, examples), want = next(f for f in found if f[0][0])
+                got_path = self.ctx.keep(what + "-got", client)
+                want_path = self.ctx.keep(what + "-want", want)
+                raise AssertionError("%s: %d pixels differ, e.g. %r (%s, %s)"
+                                     % (what, count, examples, got_path, want_path))
+            time.sleep(0.2)
 
     def keys(self, *keys):
         self.ctx.x.keys(self.window, *keys)
@@ -184,37 +251,39 @@ class Program:
     def double_click(self, x, y):
         self.ctx.x.double_click(self.origin[0] + x, self.origin[1] + y)
 
-    def expect_text(self, client, text, what, box=None):
-        want = self.ctx.text_image(text, self.size)
-        box = box or (0, 0) + self.size
-        count, examples = differences(client, want, box)
-        if count:
-            got_path = self.ctx.keep(what + "-got", client)
-            want_path = self.ctx.keep(what + "-want", want)
-            raise AssertionError("%s: %d pixels differ from GDI's text, e.g. %r (%s, %s)"
-                                 % (what, count, examples, got_path, want_path))
+    def expect_text(self, text, what):
+        return self.shows([(self.ctx.text_image(text, self.size), self.whole())], what)
 
-    def expect_plot(self, client, keys, what):
+    def expect_plot(self, what):
         """Plot and panel as the Linux renderer has them after the same keys."""
-        reference, text = self.ctx.rendered(keys, self.size)
-        count, examples = differences(client, reference, self.frame_box())
-        if count:
-            got_path = self.ctx.keep(what + "-got", client)
-            want_path = self.ctx.keep(what + "-want", reference)
-            raise AssertionError("%s: %d pixels inside the frame differ from veloplot-render, "
-                                 "e.g. %r (%s, %s)" % (what, count, examples, got_path, want_path))
-        self.expect_text(client, text, what + "-panel", (0, 0, PANEL_RIGHT, self.size[1]))
+        reference, text = self.ctx.rendered(self.render_keys, self.size)
+        panel = self.ctx.text_image(text, self.size)
+        panel_box = (0, 0, PANEL_RIGHT, self.size[1])
+        return self.shows([(reference, self.frame_box()), (panel, panel_box)], what)
+
+    def expect_picture(self, picture, what):
+        return self.shows([(picture, self.whole())], what)
 
     def frame_box(self):
         left, top, right, bottom = plot_rect(*self.size)
         return (left, top, right + 1, bottom + 1)
 
+    def open_menu(self, key):
+        """Opens a menu by its key and waits until it shows over the client area's corner."""
+        corner = (0, 0, 150, 60)
+        before = self.look()
+        self.keys(key)
+        end = time.monotonic() + SCREEN_TIMEOUT
+        while differences(self.look(), before, corner)[0] == 0:
+            if time.monotonic() > end:
+                raise AssertionError("the menu of %s did not open" % key)
+            time.sleep(0.2)
+
     def exit_via_menu(self):
-        self.keys("alt+f")
-        time.sleep(0.5)
+        self.open_menu("alt+f")
         self.ctx.x.xdotool("key", "x")
         try:
-            code = self.process.wait(timeout=30)
+            code = self.process.wait(timeout=START_TIMEOUT)
         except subprocess.TimeoutExpired:
             raise AssertionError("File > Exit did not end the program")
         self.ctx.x.wait_for_no_window(MAIN_WINDOW)
@@ -225,6 +294,7 @@ class Program:
         if self.process.poll() is None:
             self.process.kill()
             self.process.wait(timeout=30)
+            self.ctx.x.wait_for_no_window(MAIN_WINDOW)
 
 
 def expect_equal(actual, expected, what):
@@ -232,17 +302,11 @@ def expect_equal(actual, expected, what):
         raise AssertionError("%s: %r, expected %r" % (what, actual, expected))
 
 
-def expect_same_picture(got, want, what, ctx):
-    if got.tobytes() != want.tobytes():
-        raise AssertionError("%s changed (%s, %s)" % (what, ctx.keep(what + "-got", got),
-                                                      ctx.keep(what + "-want", want)))
-
-
 def scenario_no_file(ctx):
     program = Program(ctx)
     try:
         expect_equal(program.title(), "Veloplot", "title")
-        program.expect_text(program.client(), "Usage: Veloplot.exe <file name>", "usage")
+        program.expect_text("Usage: Veloplot.exe <file name>", "usage")
         program.exit_via_menu()
     finally:
         program.stop()
@@ -253,15 +317,15 @@ def scenario_missing_file(ctx):
     try:
         expect_equal(program.title(), "Veloplot - nosuch.csv", "title")
         message = "Cound not open file: nosuch.csv"
-        program.expect_text(program.client(), message, "missing")
-        # While a message shows, every command but 'h' is ignored.
+        program.expect_text(message, "missing")
+        # While a message shows, every command but 'h' is ignored: once the help that follows
+        # them shows, they have been handled, and turning it off must bring back the message.
         program.keys("c", "Next", "Up", "shift+Up", "x", "d")
         program.double_click(500, 200)
-        program.expect_text(program.client(), message, "missing-after-keys")
         program.keys("h")
-        program.expect_text(program.client(), HELP_TEXT, "missing-help")
+        program.expect_text(HELP_TEXT, "missing-help")
         program.keys("h")
-        program.expect_text(program.client(), message, "missing-help-off")
+        program.expect_text(message, "missing-help-off")
         program.exit_via_menu()
     finally:
         program.stop()
@@ -279,14 +343,14 @@ def scenario_bad_files(ctx):
         program = Program(ctx, name)
         try:
             expect_equal(program.title(), "Veloplot - " + name, "title")
-            program.expect_text(program.client(), message, name)
+            program.expect_text(message, name)
             program.exit_via_menu()
         finally:
             program.stop()
 
 
 def scenario_plot_and_commands(ctx):
-    program = Program(ctx, "sample.csv")
+    program = ctx.sample_program()
     try:
         expect_equal(program.title(), "Veloplot - sample.csv", "title")
         # (xdotool keys, the same keys for veloplot-render, what the step exercises)
@@ -304,33 +368,31 @@ def scenario_plot_and_commands(ctx):
             (["y"], "y", "new-y-axis"),
             (["d", "Prior", "x", "Up", "Up"], "d PageUp x Up Up", "new-x-axis"),
         ]
-        keys_so_far = ""
         for xkeys, render_keys, what in steps:
             if xkeys:
                 program.keys(*xkeys)
-            keys_so_far = (keys_so_far + " " + render_keys).strip()
-            program.expect_plot(program.client(), keys_so_far, what)
+            program.render_keys = (program.render_keys + " " + render_keys).strip()
+            program.expect_plot(what)
         program.double_click(520, 240)
-        keys_so_far += " dblclick:520,240"
-        shown = program.client()
-        program.expect_plot(shown, keys_so_far, "double-click")
+        program.render_keys += " dblclick:520,240"
+        shown = program.expect_plot("double-click")
 
         program.keys("h")
-        program.expect_text(program.client(), HELP_TEXT, "help")
+        program.expect_text(HELP_TEXT, "help")
         program.keys("h")
-        expect_same_picture(program.client(), shown, "after-help", ctx)
-        program.exit_via_menu()
-    finally:
-        program.stop()
+        program.expect_picture(shown, "after-help")
+    except BaseException:
+        ctx.end_sample_program(exit_via_menu=False)
+        raise
 
 
 def scenario_about_box(ctx):
-    program = Program(ctx, "sample.csv")
+    program = ctx.sample_program()
     try:
-        before = program.client()
+        before = program.expect_plot("before-about")
         for opener, closer in (("alt+question", "Escape"), ("alt+slash", "Escape")):
             program.keys(opener)
-            dialog = ctx.x.wait_for_window(ABOUT_WINDOW)
+            dialog = ctx.x.wait_for_window(ABOUT_WINDOW, SCREEN_TIMEOUT)
             x, y, width, height = ctx.x.geometry(dialog)
             if width < 200 or height < 60:
                 raise AssertionError("About box of %dx%d" % (width, height))
@@ -339,18 +401,18 @@ def scenario_about_box(ctx):
                 raise AssertionError("About box has too many colours to be a dialog")
             ctx.x.keys(dialog, closer)
             ctx.x.wait_for_no_window(ABOUT_WINDOW)
-            expect_same_picture(program.client(), before, "after-" + opener, ctx)
+            program.expect_picture(before, "after-" + opener)
         # The Help menu's item opens it too, and its default button OK closes it.
-        program.keys("alt+h")
-        time.sleep(0.5)
+        program.open_menu("alt+h")
         ctx.x.xdotool("key", "Return")
-        dialog = ctx.x.wait_for_window(ABOUT_WINDOW)
+        dialog = ctx.x.wait_for_window(ABOUT_WINDOW, SCREEN_TIMEOUT)
         ctx.x.keys(dialog, "Return")
         ctx.x.wait_for_no_window(ABOUT_WINDOW)
-        expect_same_picture(program.client(), before, "after-menu-about", ctx)
-        program.exit_via_menu()
-    finally:
-        program.stop()
+        program.expect_picture(before, "after-menu-about")
+    except BaseException:
+        ctx.end_sample_program(exit_via_menu=False)
+        raise
+    ctx.end_sample_program(exit_via_menu=True)
 
 
 SCENARIOS = [
@@ -359,7 +421,8 @@ SCENARIOS = [
     ("bad files: the reader's and the column message", scenario_bad_files),
     ("valid file: plot equals the Linux renderer through keys and a double-click",
      scenario_plot_and_commands),
-    ("About box: Alt+?, Alt+/, Help menu; Escape and OK close it", scenario_about_box),
+    ("About box: Alt+?, Alt+/, Help menu; Escape and OK close it; File > Exit",
+     scenario_about_box),
 ]
 
 
@@ -368,18 +431,20 @@ def main(argv):
     parser.add_argument("--exe", required=True, help="Veloplot.exe")
     parser.add_argument("--probe", required=True, help="win32_text_probe.exe")
     parser.add_argument("--render", required=True, help="the Linux veloplot-render")
-    parser.add_argument("--wine", default="wine", help="wine loader (wine or wine64)")
-    parser.add_argument("--arch", default="win32", help="WINEARCH of the fresh prefix")
+    parser.add_argument("--wine", default="/usr/lib/wine/wine",
+                        help="wine loader for the programs (wine for 32-bit ones, or wine64)")
+    parser.add_argument("--prefix", help="a 64-bit wine prefix to use instead of a fresh one")
+    parser.add_argument("--display", help="an X display to use instead of a fresh Xvfb")
     parser.add_argument("--keep", action="store_true", help="keep the work folder")
     parser.add_argument("--only", help="run only scenarios whose function name holds this")
     args = parser.parse_args(argv)
 
     workdir = tempfile.mkdtemp(prefix="veloplot-e2e-")
-    display = wine = None
+    display = wine = ctx = None
     passed = failed = 0
     try:
-        display = Display(workdir)
-        wine = Wine(args.wine, args.arch, display, workdir)
+        display = Display(workdir, name=args.display)
+        wine = Wine(args.wine, display, workdir, prefix=args.prefix)
         ctx = Context(args, wine, X(display, workdir), workdir)
         write_sample(os.path.join(ctx.data, "sample.csv"))
         for title, scenario in SCENARIOS:
@@ -396,6 +461,8 @@ def main(argv):
                 if not isinstance(error, AssertionError):
                     traceback.print_exc()
     finally:
+        if ctx is not None:
+            ctx.probe.close()
         if wine is not None:
             wine.close()
         if display is not None:

@@ -1,4 +1,4 @@
-"""A virtual X display and a fresh wine prefix for driving the Windows program from Linux.
+"""A virtual X display and a wine prefix for driving the Windows program from Linux.
 
 Every child process writes to a log file, never to a pipe of ours: wine's helper processes
 inherit their parent's output and would hold a pipe open long after the program has gone.
@@ -42,9 +42,13 @@ def start_detached(args, log_path, env=None, cwd=None):
 
 
 class Display:
-    """An Xvfb server on the first free display number."""
+    """An Xvfb server on the first free display number, or a display already running."""
 
-    def __init__(self, workdir, size=(1280, 1024)):
+    def __init__(self, workdir, size=(1280, 1024), name=None):
+        self.process = None
+        if name:
+            self.name = name
+            return
         self.log = os.path.join(workdir, "xvfb.log")
         read_end, write_end = os.pipe()
         with open(self.log, "ab") as log:
@@ -74,6 +78,8 @@ class Display:
         self.name = ":" + number
 
     def close(self):
+        if self.process is None:
+            return
         self.process.terminate()
         try:
             self.process.wait(timeout=10)
@@ -82,51 +88,58 @@ class Display:
 
 
 class Wine:
-    """A fresh prefix for one wine loader, made with wineboot, its server kept running."""
+    """A 64-bit wine prefix, fresh or given, its server kept running; `loader` runs the programs.
 
-    def __init__(self, loader, arch, display, workdir):
+    The prefix is always made by wine64: a 32-bit one made under emulation takes a quarter of an
+    hour, and the 32-bit loader runs 32-bit programs in a 64-bit prefix as well.
+    """
+
+    def __init__(self, loader, display, workdir, prefix=None, tool="/usr/lib/wine/wine64"):
         self.loader = loader
-        self.workdir = workdir
+        self.tool = tool
         self.log = os.path.join(workdir, "wine.log")
-        self.prefix = tempfile.mkdtemp(prefix="wineprefix-", dir=workdir)
+        self.own_prefix = prefix is None
+        self.prefix = prefix or tempfile.mkdtemp(prefix="wineprefix-", dir=workdir)
         self.env = dict(os.environ)
         self.env.update(
             {
                 "WINEPREFIX": self.prefix,
-                "WINEARCH": arch,
+                "WINEARCH": "win64",
                 "WINEDEBUG": "-all",
                 "WINEDLLOVERRIDES": "mscoree,mshtml=",
                 "DISPLAY": display.name,
             }
         )
         self.server = None
-        if run_logged([loader, "wineboot", "-i"], self.log, self.env, timeout=300) != 0:
-            raise RuntimeError("wineboot failed; see " + self.log)
-        self.wait_for_server()
+        if self.own_prefix:
+            if run_logged([tool, "wineboot", "-i"], self.log, self.env, timeout=900) != 0:
+                raise RuntimeError("wineboot failed; see " + self.log)
+            self.wait_for_server()
         # Unmanaged windows: no window manager runs, and wine then draws the frames itself.
         key = r"HKCU\Software\Wine\X11 Driver"
-        args = [loader, "reg", "add", key, "/v", "Managed", "/d", "N", "/f"]
+        args = [tool, "reg", "add", key, "/v", "Managed", "/d", "N", "/f"]
         if run_logged(args, self.log, self.env) != 0:
             raise RuntimeError("reg add failed; see " + self.log)
-        self.wait_for_server()
-        self.server = start_detached(["wineserver", "-p"], self.log, self.env)
+        # A given prefix comes with its server; a fresh one gets a lasting one now.
+        if self.own_prefix:
+            self.wait_for_server()
+            self.server = start_detached(["wineserver", "-p"], self.log, self.env)
 
     def wait_for_server(self):
-        run_logged(["wineserver", "-w"], self.log, self.env, timeout=120)
-
-    def run(self, args, cwd=None, timeout=120):
-        return run_logged([self.loader] + list(args), self.log, self.env, cwd, timeout)
+        run_logged(["wineserver", "-w"], self.log, self.env, timeout=300)
 
     def start(self, args, cwd=None):
         return start_detached([self.loader] + list(args), self.log, self.env, cwd)
 
     def close(self):
+        """Ends a fresh prefix's server and removes the prefix; a given one is left as it was."""
+        if not self.own_prefix:
+            return
         run_logged(["wineserver", "-k"], self.log, self.env, timeout=60)
-        if self.server is not None:
-            try:
-                self.server.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                self.server.kill()
+        try:
+            self.server.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            self.server.kill()
         shutil.rmtree(self.prefix, ignore_errors=True)
 
 
@@ -152,7 +165,7 @@ class X:
         code, out = self.xdotool("search", "--onlyvisible", "--name", name_pattern)
         return [int(w) for w in out.split()] if code == 0 else []
 
-    def wait_for_window(self, name_pattern, timeout=30):
+    def wait_for_window(self, name_pattern, timeout):
         end = time.monotonic() + timeout
         while time.monotonic() < end:
             found = self.windows(name_pattern)
@@ -161,7 +174,7 @@ class X:
             time.sleep(0.2)
         raise AssertionError("no window named like %r appeared" % name_pattern)
 
-    def wait_for_no_window(self, name_pattern, timeout=15):
+    def wait_for_no_window(self, name_pattern, timeout=60):
         end = time.monotonic() + timeout
         while time.monotonic() < end:
             if not self.windows(name_pattern):
