@@ -2,6 +2,9 @@
 // box's accelerators, and a drawing area below the menu bar as the client area. Key presses,
 // double-clicks and draws become the core's commands and paint; the core's drawing goes through
 // the same cairo canvas that writes pictures, into an image that is then laid on the screen.
+//
+// A big file loads in slices from the main loop, one slice whenever the loop has nothing else to
+// do, so that the window is there at once and answers moves, menus and closing meanwhile.
 #include <gtk/gtk.h>
 
 #include <algorithm>
@@ -12,7 +15,9 @@
 #include <vector>
 
 #include "app/gtk_about.h"
+#include "app/load_progress.h"
 #include "app/paint.h"
+#include "app/render_options.h"
 #include "app/startup.h"
 #include "render/cairo_canvas.h"
 #include "ui/commands.h"
@@ -24,6 +29,15 @@ constexpr int kDefaultClientHeight = 700;
 
 struct MainWindow {
   AppState state;
+  // While the data file loads, the state holds its title alone and no command may see it.
+  StartUpLoad load;
+  bool loading = false;
+  guint loadSource = 0;
+  gint64 loadStartMicros = 0;
+  ProgressPacing pacing;
+  // Input that arrives during the load, applied in order once the data is in, as the Windows
+  // program's message queue keeps what is typed while it starts.
+  std::vector<KeyEvent> pendingInput;
   GtkWidget* toplevel = nullptr;
   GtkWidget* client = nullptr;
   // Reused from paint to paint while the client size stays.
@@ -70,6 +84,14 @@ void requestRepaint(const MainWindow& window, Repaint repaint) {
   }
 }
 
+void handleInput(MainWindow& window, const KeyEvent& event) {
+  if (window.loading) {
+    window.pendingInput.push_back(event);
+  } else {
+    requestRepaint(window, applyEvent(window.state, event));
+  }
+}
+
 gboolean onKeyPress(GtkWidget*, GdkEventKey* event, MainWindow* window) {
   const guint32 character = gdk_keyval_to_unicode(event->keyval);
   if (event->state & GDK_MOD1_MASK) {
@@ -81,13 +103,13 @@ gboolean onKeyPress(GtkWidget*, GdkEventKey* event, MainWindow* window) {
     return FALSE;
   }
   const int virtualKey = virtualKeyFor(event->keyval);
-  if (virtualKey != 0) requestRepaint(*window, onKeyDown(window->state, virtualKey));
+  if (virtualKey != 0) handleInput(*window, {KeyEvent::Kind::KeyDown, virtualKey});
   // Control turns a letter into a control code, which no command knows; only lower-case letters
   // act, so characters beyond 8 bits need no code page either.
   const bool sendsCharacter =
       !(event->state & GDK_CONTROL_MASK) && character > 0 && character <= 0xFF;
   if (sendsCharacter) {
-    requestRepaint(*window, onChar(window->state, static_cast<unsigned char>(character)));
+    handleInput(*window, {KeyEvent::Kind::Character, static_cast<int>(character)});
   }
   // Keys that reach no command stay with GTK, so that F10 still opens the menu.
   return virtualKey != 0 || sendsCharacter;
@@ -96,7 +118,7 @@ gboolean onKeyPress(GtkWidget*, GdkEventKey* event, MainWindow* window) {
 gboolean onKeyRelease(GtkWidget*, GdkEventKey* event, MainWindow* window) {
   const int virtualKey = virtualKeyFor(event->keyval);
   if (virtualKey == 0) return FALSE;
-  onKeyUp(window->state, virtualKey);
+  handleInput(*window, {KeyEvent::Kind::KeyUp, virtualKey});
   return TRUE;
 }
 
@@ -106,8 +128,8 @@ unsigned messageCoordinate(double pixels) {
 
 gboolean onButtonPress(GtkWidget*, GdkEventButton* event, MainWindow* window) {
   if (event->type != GDK_2BUTTON_PRESS || event->button != GDK_BUTTON_PRIMARY) return FALSE;
-  requestRepaint(*window, onDoubleClick(window->state, messageCoordinate(event->x),
-                                        messageCoordinate(event->y)));
+  handleInput(*window, {KeyEvent::Kind::DoubleClick, 0, messageCoordinate(event->x),
+                        messageCoordinate(event->y)});
   return TRUE;
 }
 
@@ -137,21 +159,68 @@ gboolean onDraw(GtkWidget* widget, cairo_t* cr, MainWindow* window) {
   cairo_set_source_rgb(imageCr, 1, 1, 1);
   cairo_paint(imageCr);
   cairo_destroy(imageCr);
+  const bool progress = window->loading && progressShown(window->pacing);
+  const double share = loadedShare(window->load);
   {
     CairoCanvas canvas(image);
-    paintClientArea(window->state, canvas, width, height, repaintRight);
+    if (progress) {
+      paintLoadProgress(canvas, width, height, share);
+    } else if (!window->loading) {
+      paintClientArea(window->state, canvas, width, height, repaintRight);
+    }
   }
   cairo_surface_flush(image);
   cairo_set_source_surface(cr, image, 0, 0);
   cairo_paint(cr);
 
-  if (window->tracePaint) {
+  if (window->tracePaint && progress) {
+    std::fprintf(stderr, "veloplot: progress %dx%d: %s, drawn %.3f ms after start\n", width, height,
+                 progressText(share).c_str(),
+                 (g_get_monotonic_time() - window->startMicros) / 1000.0);
+  } else if (window->tracePaint && !window->loading) {
     const gint64 end = g_get_monotonic_time();
     std::fprintf(stderr, "veloplot: paint %dx%d right %d: %.3f ms, %.3f ms after start\n", width,
                  height, repaintRight, (end - begin) / 1000.0,
                  (end - window->startMicros) / 1000.0);
   }
   return TRUE;
+}
+
+void traceStartUpDone(const MainWindow& window) {
+  if (window.tracePaint) {
+    std::fprintf(stderr, "veloplot: start-up done %.3f ms after start\n",
+                 (g_get_monotonic_time() - window.startMicros) / 1000.0);
+  }
+}
+
+void finishLoading(MainWindow& window) {
+  window.loading = false;
+  traceStartUpDone(window);
+  // The commands read the client size that a paint remembers; the input of the load meets the
+  // size the window has now, as it would have after a paint.
+  window.state.clientWidth = std::max(1, gtk_widget_get_allocated_width(window.client));
+  window.state.clientHeight = std::max(1, gtk_widget_get_allocated_height(window.client));
+  replayEvents(window.state, window.pendingInput);
+  window.pendingInput = {};
+  gtk_widget_queue_draw(window.client);
+}
+
+gboolean onLoadSlice(MainWindow* window) {
+  if (continueStartUp(window->state, window->load, kLoadSliceBytes)) {
+    window->loadSource = 0;
+    finishLoading(*window);
+    return G_SOURCE_REMOVE;
+  }
+  const double elapsed = (g_get_monotonic_time() - window->loadStartMicros) / 1e6;
+  if (progressDue(window->pacing, elapsed)) gtk_widget_queue_draw(window->client);
+  return G_SOURCE_CONTINUE;
+}
+
+// Closing ends the program at once, a load under way too.
+void onDestroy(GtkWidget*, MainWindow* window) {
+  if (window->loadSource != 0) g_source_remove(window->loadSource);
+  window->loadSource = 0;
+  gtk_main_quit();
 }
 
 void onExit(GtkMenuItem*, MainWindow* window) {
@@ -227,7 +296,7 @@ void buildMainWindow(MainWindow& window) {
   gtk_widget_show_all(box);
   setDefaultSize(toplevel, menuBar);
 
-  g_signal_connect(window.toplevel, "destroy", G_CALLBACK(gtk_main_quit), nullptr);
+  g_signal_connect(window.toplevel, "destroy", G_CALLBACK(onDestroy), &window);
   g_signal_connect(window.toplevel, "key-press-event", G_CALLBACK(onKeyPress), &window);
   g_signal_connect(window.toplevel, "key-release-event", G_CALLBACK(onKeyRelease), &window);
   g_signal_connect(window.client, "button-press-event", G_CALLBACK(onButtonPress), &window);
@@ -247,13 +316,17 @@ int main(int argc, char** argv) {
                  "draws the window's picture\n");
     return 1;
   }
-  // The shell has split the words already, so a file name with blanks arrives whole.
-  startUpWithTokens(window.state, std::vector<std::string>(argv + 1, argv + argc));
-  if (window.tracePaint) {
-    std::fprintf(stderr, "veloplot: start-up done %.3f ms after start\n",
-                 (g_get_monotonic_time() - window.startMicros) / 1000.0);
-  }
+  // The shell has split the words already, so a file name with blanks arrives whole. A file
+  // that one slice reads whole is in before the window shows, as it always was.
+  window.loadStartMicros = g_get_monotonic_time();
+  window.loading =
+      !beginStartUp(window.state, window.load, std::vector<std::string>(argv + 1, argv + argc)) &&
+      !continueStartUp(window.state, window.load, kLoadSliceBytes);
+  if (!window.loading) traceStartUpDone(window);
   buildMainWindow(window);
+  if (window.loading) {
+    window.loadSource = g_idle_add(G_SOURCE_FUNC(onLoadSlice), &window);
+  }
   gtk_widget_show(window.toplevel);
   gtk_main();
   if (window.image) cairo_surface_destroy(window.image);

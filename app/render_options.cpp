@@ -2,8 +2,6 @@
 
 #include <charconv>
 
-#include "ui/commands.h"
-
 const char kRenderUsage[] =
     "Usage: veloplot-render [OPTIONS] FILE\n"
     "Loads FILE as the window does, applies --keys, and writes what the window would show.\n"
@@ -147,21 +145,21 @@ bool parseRenderOptions(const std::vector<std::string_view>& args, RenderOptions
   return true;
 }
 
-void replayEvents(AppState& state, const std::vector<KeyEvent>& events) {
-  for (const KeyEvent& event : events) {
-    switch (event.kind) {
-      case KeyEvent::Kind::Character:
-        onChar(state, static_cast<unsigned char>(event.code));
-        break;
-      case KeyEvent::Kind::KeyDown:
-        onKeyDown(state, event.code);
-        break;
-      case KeyEvent::Kind::KeyUp:
-        onKeyUp(state, event.code);
-        break;
-      case KeyEvent::Kind::DoubleClick:
-        onDoubleClick(state, event.x, event.y);
-        break;
-    }
+Repaint applyEvent(AppState& state, const KeyEvent& event) {
+  switch (event.kind) {
+    case KeyEvent::Kind::Character:
+      return onChar(state, static_cast<unsigned char>(event.code));
+    case KeyEvent::Kind::KeyDown:
+      return onKeyDown(state, event.code);
+    case KeyEvent::Kind::KeyUp:
+      onKeyUp(state, event.code);
+      return Repaint::None;
+    case KeyEvent::Kind::DoubleClick:
+      return onDoubleClick(state, event.x, event.y);
   }
+  return Repaint::None;
+}
+
+void replayEvents(AppState& state, const std::vector<KeyEvent>& events) {
+  for (const KeyEvent& event : events) applyEvent(state, event);
 }

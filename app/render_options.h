@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "ui/commands.h"
 
 // One input event of --keys, as the window would receive it.
 struct KeyEvent {
@@ -36,7 +37,9 @@ bool parseRenderOptions(const std::vector<std::string_view>& args, RenderOptions
 // Turns the --keys text into events; false with `error` naming the first unknown token.
 bool parseKeys(std::string_view text, std::vector<KeyEvent>& events, std::string& error);
 
-// Hands the events to the commands in order, as the window's message handlers would.
+// Hands one event to its command, as the window's message handler would; says what to repaint.
+Repaint applyEvent(AppState& state, const KeyEvent& event);
+// Hands the events to the commands in order.
 void replayEvents(AppState& state, const std::vector<KeyEvent>& events);
 
 extern const char kRenderUsage[];

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # End-to-end tests of the Linux window under a virtual X server.
 #   scripts/test-linux-window.sh [BUILD_DIR]
-# Builds veloplot and veloplot-render in BUILD_DIR (default build-gtk) when needed, runs
+# Builds the programs and what they install in BUILD_DIR (default build-gtk) when needed, runs
 # tests/e2e/gtk_e2e.py and ends with its 'N passed, N failed' line; the exit status is nonzero
 # when a check failed. Pictures of failed comparisons go to BUILD_DIR/e2e-failures.
 set -euo pipefail
@@ -13,7 +13,8 @@ build_programs() {
   if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVELOPLOT_TESTS=OFF || return 1
   fi
-  cmake --build "$build" --target veloplot veloplot-render -j 2
+  # Everything: the install check wants the icons, manual pages and package files too.
+  cmake --build "$build" -j 2
 }
 if ! log=$(build_programs 2>&1); then
   printf '%s\n' "$log"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: the unit tests (plain and under AddressSanitizer and UndefinedBehaviorSanitizer),
-# a short fuzz of the CSV reader, the Linux window under Xvfb, and the Windows program under wine.
+# a short fuzz of the CSV reader, the Linux window under Xvfb, the Windows program under wine, and
+# the packages.
 # Installs what it needs first. Ends with one line: "suites: N passed, N failed".
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -43,6 +44,8 @@ suite "unit tests with sanitizers" build_and_test build-asan -DCMAKE_BUILD_TYPE=
 suite "csv reader fuzz" bash scripts/fuzz-csv.sh build-fuzz "${VELOPLOT_FUZZ_SECONDS:-60}"
 suite "linux window" bash scripts/test-linux-window.sh build
 suite "windows program" env VELOPLOT_RENDER="$PWD/build/veloplot-render" bash scripts/test-windows.sh
+# Last: it installs the Debian package made in build (and removes it), and zips the Windows build.
+suite "packages" bash scripts/test-package.sh build build-win
 
 if [ "$failed" -ne 0 ]; then printf 'failed suite: %s\n' "${failed_names[@]}"; fi
 echo "suites: $passed passed, $failed failed"

@@ -1,9 +1,10 @@
 #!/usr/bin/python3
-"""End-to-end tests of the Linux window.
+"""End-to-end tests of the Linux window, and of veloplot-render's progress on a terminal.
 
 Each scenario starts `veloplot` on a virtual X server, drives it with xdotool as a person would,
 and compares the client area on the screen with the picture that `veloplot-render -o` draws for
-the same file, client size and keys.
+the same file, client size and keys. The loading scenarios use a file of 1.5 GB
+(VELOPLOT_E2E_BIG_MB megabytes), so that its load lasts a few seconds.
 
     gtk_e2e.py BUILD_DIR [--artifacts DIR]
 
@@ -16,6 +17,7 @@ import configparser
 import ctypes
 import math
 import os
+import pty
 import re
 import shutil
 import subprocess
@@ -25,6 +27,8 @@ import threading
 import time
 
 from PIL import Image, ImageChops, ImageGrab
+
+from e2e_checks import CheckFailed, Results, VirtualDisplay, require, wait_until
 
 SCREEN = (1280, 1024)
 PANEL_STRIP_RIGHT = 300
@@ -36,47 +40,12 @@ ABOUT_SIZE = (230, 59)
 ABOUT_OK_CENTER = (195 + 15, 6 + 5.5)
 
 PAINT_LINE = re.compile(r"veloplot: paint (\d+)x(\d+) right (\d+):")
-
-
-class CheckFailed(Exception):
-    pass
-
-
-def require(condition, detail):
-    if not condition:
-        raise CheckFailed(detail)
-
-
-def wait_until(predicate, timeout, step=0.05):
-    deadline = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value or time.monotonic() >= deadline:
-            return value
-        time.sleep(step)
-
-
-class VirtualDisplay:
-    """An Xvfb server on a free display number, which it picks itself."""
-
-    def __enter__(self):
-        read_end, write_end = os.pipe()
-        self.server = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-             f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp"],
-            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        with os.fdopen(read_end) as pipe:
-            number = pipe.readline().strip()
-        if not number:
-            self.server.kill()
-            raise RuntimeError("Xvfb did not start")
-        self.name = ":" + number
-        return self
-
-    def __exit__(self, *exc):
-        self.server.terminate()
-        self.server.wait(timeout=10)
+PROGRESS_LINE = re.compile(r"veloplot: progress (\d+)x(\d+): Loading the data file: (\d+)% read")
+DONE_LINE = re.compile(r"veloplot: start-up done")
+# Where the progress bar lies in the client area, and its fill, as app/load_progress.h has them.
+PROGRESS_BAR_INSIDE = (1, 21, 299, 35)
+PROGRESS_FILL = (0, 0, 255)
+BIG_FILE_MB = int(os.environ.get("VELOPLOT_E2E_BIG_MB", "1500"))
 
 
 class Session:
@@ -87,7 +56,13 @@ class Session:
         self.env = suite.program_env()
         self.proc = subprocess.Popen([suite.veloplot] + args, env=self.env,
                                      stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+        self.started = time.monotonic()
         self.paints = []
+        # (seconds since the start, client size, percent) of each progress drawn.
+        self.progress = []
+        self.done_at = None
+        # Whatever else the program says, for the report of a check that fails.
+        self.other_lines = []
         self.lock = threading.Lock()
         self.reader = threading.Thread(target=self._read_stderr, daemon=True)
         self.reader.start()
@@ -95,10 +70,32 @@ class Session:
 
     def _read_stderr(self):
         for line in self.proc.stderr:
-            match = PAINT_LINE.match(line)
-            if match:
-                with self.lock:
-                    self.paints.append(tuple(int(group) for group in match.groups()))
+            now = time.monotonic() - self.started
+            paint = PAINT_LINE.match(line)
+            progress = PROGRESS_LINE.match(line)
+            with self.lock:
+                if paint:
+                    self.paints.append(tuple(int(group) for group in paint.groups()))
+                elif progress:
+                    width, height, percent = (int(group) for group in progress.groups())
+                    self.progress.append((now, (width, height), percent))
+                elif DONE_LINE.match(line):
+                    self.done_at = now
+                else:
+                    self.other_lines.append(line.rstrip("\n"))
+
+    def no_window(self):
+        with self.lock:
+            said = " | ".join(self.other_lines[-5:])
+        return f"the main window did not appear (exit status {self.proc.poll()}; said {said!r})"
+
+    def loading(self):
+        with self.lock:
+            return self.done_at is None
+
+    def progress_lines(self):
+        with self.lock:
+            return list(self.progress)
 
     def xdotool(self, *args, timeout=10):
         result = subprocess.run(["xdotool"] + [str(a) for a in args], env=self.env,
@@ -114,7 +111,7 @@ class Session:
 
     def start(self):
         self.wid = self.find_window("^Veloplot", timeout=20)
-        require(self.wid, f"the main window did not appear (exit status {self.proc.poll()})")
+        require(self.wid, self.no_window())
         require(wait_until(lambda: self.paint_count() > 0, 10), "the window was never painted")
         self.focus(self.wid)
 
@@ -130,8 +127,11 @@ class Session:
             return self.paints[-1]
 
     def client_size(self):
-        width, height, _ = self.last_paint()
-        return width, height
+        """As the last paint gave it, or the last progress while the data loads."""
+        with self.lock:
+            if self.paints:
+                return self.paints[-1][:2]
+            return self.progress[-1][1]
 
     def geometry(self, wid):
         values = dict(line.split("=", 1) for line in self.xdotool(
@@ -241,18 +241,18 @@ def difference(expected, actual):
     return f"pixels differ in {where}, within {box}"
 
 
-class Suite:
+class Suite(Results):
     def __init__(self, build_dir, display, work_dir, artifacts):
+        super().__init__()
         self.build_dir = build_dir
         self.veloplot = os.path.join(build_dir, "veloplot")
         self.render = os.path.join(build_dir, "veloplot-render")
         self.display = display
         self.work = work_dir
         self.artifacts = artifacts
-        self.passed = 0
-        self.failed = 0
         self.sample = self.write_file("sample data.csv", sample_csv())
         self.bad = self.write_file("bad.csv", "a,b,c\n1,2,3\n4,five,6\n")
+        self.big = None
 
     def write_file(self, name, text):
         path = os.path.join(self.work, name)
@@ -273,27 +273,10 @@ class Suite:
             os.remove(out)
         command = [self.render, "--size", f"{size[0]}x{size[1]}", "--keys", " ".join(keys),
                    "-o", out] + ([file_name] if file_name else [])
-        result = subprocess.run(command, capture_output=True, text=True, timeout=60)
+        result = subprocess.run(command, capture_output=True, text=True, timeout=300)
         require(os.path.exists(out), f"veloplot-render wrote no picture: {result.stderr.strip()}")
         with Image.open(out) as picture:
             return picture.convert("RGB")
-
-    def check(self, name, function):
-        """Records one check; a check that fails does not stop the ones after it."""
-        try:
-            function()
-            self.record(name, None)
-        except CheckFailed as failure:
-            self.record(name, str(failure))
-
-    def record(self, name, error):
-        if error is None:
-            self.passed += 1
-            print(f"ok     {name}")
-        else:
-            self.failed += 1
-            print(f"FAILED {name}: {error}")
-        sys.stdout.flush()
 
     def save(self, label, *images):
         if not self.artifacts:
@@ -453,6 +436,8 @@ def sample_window(suite):
                     f"window {width}x{height} at {x},{y}")
         scenario.check("opens with a 1000x700 client area", default_size)
         scenario.check("first paint", lambda: scenario.shows([], suite.sample, "first"))
+        scenario.check("a small file shows no progress", lambda: require(
+            not s.progress_lines(), f"progress drawn: {s.progress_lines()}"))
 
         keys = []
         for render_keys, typed, strip_only in KEY_STEPS:
@@ -605,6 +590,181 @@ def desktop_install(suite):
     suite.check("install: a 48x48 icon in the hicolor theme", icon)
 
 
+def big_file(suite):
+    """The file of the loading scenarios, made once: the sample's rows over and over."""
+    if suite.big is None:
+        header, _, rows = sample_csv().partition("\n")
+        block = rows.encode()
+        suite.big = os.path.join(suite.work, "big.csv")
+        with open(suite.big, "wb") as out:
+            out.write(header.encode() + b"\n")
+            for _ in range(BIG_FILE_MB * 1_000_000 // len(block) + 1):
+                out.write(block)
+    return suite.big
+
+
+def bar_fill(session):
+    """How many columns of the progress bar are filled on the screen now."""
+    left, top, right, bottom = PROGRESS_BAR_INSIDE
+    middle = (top + bottom) // 2
+    row = session.client_image().crop((left, middle, right, middle + 1))
+    return sum(1 for x in range(row.width) if row.getpixel((x, 0)) == PROGRESS_FILL)
+
+
+def while_loading(session, what):
+    require(session.loading(), f"the data was in before {what}: the file loads too fast here "
+            "for this check (raise VELOPLOT_E2E_BIG_MB)")
+
+
+def loading_window(suite):
+    big = big_file(suite)
+    with Scenario(suite, "loading a big file", [big]) as scenario:
+        s = scenario.session
+        s.wid = s.find_window("^Veloplot", timeout=20)
+        appeared = time.monotonic() - s.started
+        require(s.wid, s.no_window())
+        s.focus(s.wid)
+
+        def at_once():
+            require(s.title() == "Veloplot - " + big, f"title {s.title()!r}")
+            require(appeared < 2, f"the window appeared {appeared:.2f} s after the start")
+            while_loading(s, "the window appeared")
+        scenario.check("the window appears at once with its final title", at_once)
+
+        keys = []
+
+        def input_during_load():
+            for typed, render_key in (("Next", "PageDown"), ("Next", "PageDown"), ("x", "x"),
+                                      ("c", "c"), ("shift+Up", "Shift+Up"), ("Left", "Left")):
+                s.key(typed)
+                keys.append(render_key)
+            while_loading(s, "the keys were given")
+        scenario.check("keys during the load", input_during_load)
+
+        def menu_opens():
+            asked = time.monotonic()
+            s.open_menu("f")
+            took = time.monotonic() - asked
+            s.key("Escape")
+            while_loading(s, "the menu opened")
+            require(took < 1, f"the File menu took {took:.2f} s to open")
+        scenario.check("the File menu opens during the load", menu_opens)
+
+        def progress_shown():
+            require(wait_until(s.progress_lines, 10), "no progress was drawn")
+            first = s.progress_lines()[0][0]
+            require(first >= 1, f"progress drawn {first:.2f} s after the start, within a second")
+            before = wait_until(lambda: bar_fill(s), 3)
+            require(before, "no filled bar on the screen")
+            after = wait_until(lambda: bar_fill(s) > before and bar_fill(s), 5)
+            require(after, f"the bar stayed at {before} columns")
+            while_loading(s, "the bar grew")
+        scenario.check("after a second, the progress on the screen, growing", progress_shown)
+
+        def double_click_during_load():
+            s.double_click(640, 250)
+            keys.append("dblclick:640,250")
+            while_loading(s, "the double-click was given")
+        scenario.check("a double-click during the load", double_click_during_load)
+
+        def paced():
+            lines = s.progress_lines()
+            times = [t for t, _, _ in lines]
+            percents = [p for _, _, p in lines]
+            require(len(times) >= 3, f"progress drawn {len(times)} times")
+            gaps = [b - a for a, b in zip(times, times[1:])]
+            mean = sum(gaps) / len(gaps)
+            require(max(gaps) < 1 and mean < 0.5,
+                    f"progress drawn every {mean:.2f} s, once after {max(gaps):.2f} s")
+            require(percents == sorted(percents), f"the share went back: {percents}")
+
+        def final_picture():
+            require(wait_until(lambda: s.paint_count() > 0, 120), "the data never came in")
+            paced()
+            scenario.shows(keys, big, "after the load", timeout=10)
+        scenario.check("progress a few times a second; then the picture of veloplot-render with "
+                       "the keys of the load", final_picture)
+        s.close()
+        scenario.check("closing the window ends with status 0", scenario.exits_with_zero)
+
+
+def closing_during_load(suite):
+    big = big_file(suite)
+
+    def close_button(session):
+        session.close()
+
+    def file_exit(session):
+        session.open_menu("f")
+        session.key("x")
+
+    for title, close in (("close button during the load", close_button),
+                         ("File > Exit during the load", file_exit)):
+        with Scenario(suite, title, [big]) as scenario:
+            s = scenario.session
+            s.wid = s.find_window("^Veloplot", timeout=20)
+            require(s.wid, s.no_window())
+            require(wait_until(s.progress_lines, 10), "no progress was drawn")
+            close(s)
+            asked = time.monotonic()
+            code = s.wait_exit()
+            took = time.monotonic() - asked
+            scenario.check("exit status 0", lambda: require(code == 0, f"exit status {code}"))
+            scenario.check("ends at once, without waiting for the data", lambda: require(
+                took < 1 and s.loading(), f"ended {took:.2f} s later, data in: {not s.loading()}"))
+
+
+def on_terminal(command):
+    """Runs a command with standard error on a new terminal: (status, stdout, terminal bytes,
+    seconds)."""
+    leader, follower = pty.openpty()
+    started = time.monotonic()
+    proc = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=follower)
+    os.close(follower)
+    received = []
+    while True:
+        try:
+            chunk = os.read(leader, 4096)
+        except OSError:  # the terminal is gone once the program has ended
+            break
+        if not chunk:
+            break
+        received.append(chunk)
+    out = proc.stdout.read()
+    proc.wait()
+    os.close(leader)
+    return proc.returncode, out, b"".join(received), time.monotonic() - started
+
+
+def render_progress(suite):
+    big = big_file(suite)
+    piped = subprocess.run([suite.render, "--print-text", big], capture_output=True, timeout=300)
+    suite.record("veloplot-render, long load, standard error a pipe: nothing on it",
+                 None if piped.returncode == 0 and piped.stderr == b"" else
+                 f"exit status {piped.returncode}, standard error {piped.stderr[:300]!r}")
+
+    def terminal_long():
+        code, out, shown, seconds = on_terminal([suite.render, "--print-text", big])
+        require(code == 0 and out == piped.stdout, f"exit status {code}, other output")
+        require(seconds > 1.2, f"the load took {seconds:.2f} s: too short to check")
+        match = re.fullmatch(rb"((?:\rveloplot-render: Loading the data file: \d+% read)+)"
+                             rb"\r\x1b\[K", shown)
+        require(match, f"the terminal got {shown[:300]!r}")
+        percents = [int(p) for p in re.findall(rb"(\d+)% read", shown)]
+        require(percents == sorted(percents), f"the share went back: {percents}")
+    suite.check("veloplot-render, long load, standard error a terminal: one line of progress, "
+                "erased at the end", terminal_long)
+
+    def terminal_short():
+        small = subprocess.run([suite.render, "--print-text", suite.sample], capture_output=True,
+                               timeout=60)
+        code, out, shown, _ = on_terminal([suite.render, "--print-text", suite.sample])
+        require(code == 0 and out == small.stdout, f"exit status {code}, other output")
+        require(shown == b"", f"the terminal got {shown[:300]!r}")
+    suite.check("veloplot-render, short load, standard error a terminal: nothing on it",
+                terminal_short)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("build_dir")
@@ -615,12 +775,13 @@ def main():
             print(f"{tool} is missing (scripts/setup-debian.sh installs it)")
             print("0 passed, 1 failed")
             return 1
-    with tempfile.TemporaryDirectory() as work, VirtualDisplay() as display:
+    with tempfile.TemporaryDirectory() as work, VirtualDisplay(SCREEN) as display:
         suite = Suite(os.path.abspath(args.build_dir), display.name, work, args.artifacts)
         for scenario in (without_display, usage_window, message_windows, sample_window,
-                         about_box, desktop_install):
+                         about_box, desktop_install, loading_window, closing_during_load,
+                         render_progress):
             scenario(suite)
-    print(f"{suite.passed} passed, {suite.failed} failed")
+    print(suite.summary())
     return 1 if suite.failed else 0
 
 
