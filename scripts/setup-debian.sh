@@ -21,13 +21,18 @@ core_packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev libfast-float-dev
   libcairo2-dev libpango1.0-dev libgtk-3-dev fonts-dejavu-core
   xvfb xdotool x11-utils imagemagick python3 python3-pil
+  lintian appstream desktop-file-utils man-db libglib2.0-bin
 )
-# Only the benchmarks need these: the tools bench/compare_tools.sh times against, and /usr/bin/time.
-bench_packages=(gnuplot-nox python3-matplotlib time)
+# Only the benchmarks need these: the tools bench/compare_tools.sh and bench/compare_loaders.sh
+# time against (the latter installs its npm peers itself), /usr/bin/time, and perf for
+# bench/fresh_memory.sh.
+bench_packages=(gnuplot-nox python3-matplotlib python3-pandas time linux-perf)
 windows_packages=(
-  g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386
-  # For kernels without 32-bit support: the tests then run a 64-bit build under wine64.
-  g++-mingw-w64-x86-64 wine64
+  g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 wine64
+  # For kernels without 32-bit support: the 32-bit wine loader then runs under qemu-user.
+  qemu-user-static
+  # The 64-bit build of the same program, timed beside the 32-bit one by the benchmark.
+  g++-mingw-w64-x86-64
 )
 
 missing() {
@@ -43,7 +48,11 @@ fi
 
 packages=("${core_packages[@]}")
 if [ "$want_windows" = 1 ]; then packages+=("${windows_packages[@]}"); fi
-if [ "$want_bench" = 1 ]; then packages+=("${bench_packages[@]}"); fi
+if [ "$want_bench" = 1 ]; then
+  packages+=("${bench_packages[@]}")
+  # Node.js may come from elsewhere than Debian; only without it are Debian's taken.
+  if ! command -v npm >/dev/null; then packages+=(nodejs npm); fi
+fi
 todo=$(missing "${packages[@]}")
 if [ -n "$todo" ]; then
   $SUDO apt-get update -q
