@@ -3,9 +3,6 @@
 #include <emmintrin.h>
 
 #include <algorithm>
-#include <bit>
-#include <cfloat>
-#include <cmath>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -22,9 +19,9 @@ using number_scan::scanNumber;
 using number_scan::startsNumber;
 
 constexpr std::size_t kDefaultReservedRows = 10000;
-// Readable bytes behind every window, all zero: separators are looked for 64 bytes at a time
-// and numbers scanned eight at a time, either of which may read past the window's end, and the
-// zero behind the last byte of the input ends every scan there.
+// Readable bytes behind every window: separators are looked for 64 bytes at a time and numbers
+// scanned eight at a time, either of which may read past the window's end. Behind the last byte
+// of the input they are zeros, which end every scan there.
 constexpr std::size_t kPaddingBytes = 64;
 // Readable bytes before every window: a short field is read with a load that ends at its end.
 constexpr std::size_t kFrontPaddingBytes = 16;
@@ -34,8 +31,8 @@ constexpr std::size_t kFirstRoomRows = 16;
 
 enum class Fault { None, InvalidValue, TooManyValues, NotEnoughValues, InvalidCharacter };
 
-// The input bytes at hand, [pos, end), with kPaddingBytes of zeros behind end. `final` means
-// that no byte follows `end`.
+// The input bytes at hand, [pos, end), with kFrontPaddingBytes readable before it and
+// kPaddingBytes behind it (zeros when `final`, which means that no byte follows `end`).
 struct Window {
   const char* pos;
   const char* end;
