@@ -67,5 +67,12 @@ bool readCsvTableBlockwise(std::FILE* file, DataTable& table, std::string& messa
 // The same reader over bytes in memory.
 bool readCsvText(std::string_view text, DataTable& table, std::string& message);
 
+// How the data lines' fields are read: by default with the fastest code this processor runs for
+// each column; tests also read with the baseline code, which every processor of the platform
+// runs, and with the SSSE3 code on every column (where the processor has SSSE3). All give the
+// same tables and messages.
+enum class FieldReading { Fastest, Baseline, Ssse3 };
+void setFieldReading(FieldReading reading);
+
 // Removes leading and trailing spaces and tabs in place; a blank-only string stays as it is.
 void trimBlanks(std::string& text);

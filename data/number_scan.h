@@ -119,12 +119,15 @@ inline bool isExact(std::uint64_t mantissa, std::ptrdiff_t power) {
                                            std::uint64_t mantissa, std::ptrdiff_t digitCount,
                                            std::ptrdiff_t power, bool negative, double& value) {
   using Format = fast_float::binary_format<double>;
-  const fast_float::adjusted_mantissa rounded = fast_float::compute_float<Format>(power, mantissa);
-  if (digitCount <= 19 && rounded.power2 >= 0) {
-    fast_float::to_float(negative, rounded, value);
-  } else {
-    fast_float::from_chars(start, end, value);
+  if (digitCount <= 19) {
+    const fast_float::adjusted_mantissa rounded =
+        fast_float::compute_float<Format>(power, mantissa);
+    if (rounded.power2 >= 0) {
+      fast_float::to_float(negative, rounded, value);
+      return !std::isinf(value);
+    }
   }
+  fast_float::from_chars(start, end, value);
   return !std::isinf(value);
 }
 

@@ -14,9 +14,12 @@
 
 #include "bench/corpus.h"
 #include "data/csv_reader.h"
+#include "field_reading.h"
 #include "reference_csv_reader.h"
 
 namespace {
+
+class CsvDifferential : public EveryFieldReading {};
 
 using Rng = std::mt19937_64;
 
@@ -234,7 +237,7 @@ std::string randomTable(Rng& rng) {
   return text;
 }
 
-TEST(CsvDifferential, RandomBytesFromAWeightedAlphabet) {
+TEST_P(CsvDifferential, RandomBytesFromAWeightedAlphabet) {
   Rng rng(20240611);
   for (int i = 0; i < 4000; ++i) {
     const std::string text = randomBytes(rng);
@@ -242,7 +245,7 @@ TEST(CsvDifferential, RandomBytesFromAWeightedAlphabet) {
   }
 }
 
-TEST(CsvDifferential, MostlyValidTablesOfManyNumberShapes) {
+TEST_P(CsvDifferential, MostlyValidTablesOfManyNumberShapes) {
   Rng rng(7);
   int accepted = 0;
   const int files = 2500;
@@ -259,7 +262,7 @@ TEST(CsvDifferential, MostlyValidTablesOfManyNumberShapes) {
 
 // Small versions of every benchmark table, whole and cut into blocks of every small size and of a
 // page, so that every number form and line end of the corpus also meets a block's end.
-TEST(CsvDifferential, EveryCorpusShapeInBlocksOfEverySize) {
+TEST_P(CsvDifferential, EveryCorpusShapeInBlocksOfEverySize) {
   for (const CorpusShape& shape : corpusShapes()) {
     const std::string text = corpusText(shape, 300);
     DataTable table;
@@ -273,10 +276,12 @@ TEST(CsvDifferential, EveryCorpusShapeInBlocksOfEverySize) {
 }
 
 // Many more values of every shape, for the rarer digit patterns of the slow conversion path.
-TEST(CsvDifferential, EveryCorpusShapeAtLength) {
+TEST_P(CsvDifferential, EveryCorpusShapeAtLength) {
   for (const CorpusShape& shape : corpusShapes()) {
     ASSERT_EQ(mismatch(corpusText(shape, 20000), 4096), "") << shape.name;
   }
 }
+
+INSTANTIATE_FOR_EVERY_FIELD_READING(CsvDifferential);
 
 }  // namespace

@@ -9,9 +9,12 @@
 #include <vector>
 
 #include "data/csv_reader.h"
+#include "field_reading.h"
 #include "reference_csv_reader.h"
 
 namespace {
+
+class NumberFields : public EveryFieldReading {};
 
 // Digits that vary from field to field, so that no shape is tested with one value only.
 std::string digits(int count, unsigned& seed) {
@@ -98,7 +101,7 @@ void expectAllAgree(const std::vector<std::string>& fields) {
   EXPECT_EQ(failures, 0);
 }
 
-TEST(NumberFields, EveryMantissaAndExponentShape) {
+TEST_P(NumberFields, EveryMantissaAndExponentShape) {
   std::vector<std::string> fields;
   const std::vector<std::string> tails = exponents();
   for (const std::string& mantissa : mantissas()) {
@@ -107,7 +110,7 @@ TEST(NumberFields, EveryMantissaAndExponentShape) {
   expectAllAgree(fields);
 }
 
-TEST(NumberFields, ValuesAtTheLimitsOfExactArithmetic) {
+TEST_P(NumberFields, ValuesAtTheLimitsOfExactArithmetic) {
   expectAllAgree({// 2^53 and its neighbours, with and without a point and exponent
                   "9007199254740992",
                   "9007199254740993",
@@ -157,9 +160,11 @@ TEST(NumberFields, ValuesAtTheLimitsOfExactArithmetic) {
                   "1,5"});
 }
 
-TEST(NumberFields, BlanksAroundAndInsideFields) {
+TEST_P(NumberFields, BlanksAroundAndInsideFields) {
   expectAllAgree({" 1", "1 ", "\t-2.5\t", " 1e5 ", "- 1", "1 .5", "1. 5", "1e 5", "  ",
                   " 123456789012345678 ", "\t0.000012345678912\t"});
 }
+
+INSTANTIATE_FOR_EVERY_FIELD_READING(NumberFields);
 
 }  // namespace
