@@ -20,6 +20,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <system_error>
 
 static_assert(std::endian::native == std::endian::little,
               "numbers are read eight bytes at a time in little-endian order");
@@ -219,6 +220,25 @@ inline bool readField(const char* p, const char* end, double& value) {
   return p == end || (*p == '\r' && p + 1 == end && *end == '\n');
 }
 
+// A number of any length that fills [p, end), read by the correctly rounded conversion in one
+// pass, or false for any other field and for an infinite value. Used for the numbers too long
+// for the readers below; the conversion's grammar agrees with the extraction's on every field that
+// starts with a digit, or with a '-' and a digit or point.
+inline bool readLongField(const char* p, const char* end, double& value) {
+  const char* const digits = p + (*p == '-');
+  if (static_cast<unsigned char>(*digits - '0') > 9 && !(*digits == '.' && digits != p)) {
+    return false;
+  }
+  const fast_float::from_chars_result read = fast_float::from_chars(p, end, value);
+  return read.ec == std::errc() && read.ptr == end && !std::isinf(value);
+}
+
+// The field [p, end) without the blanks around it.
+inline void trimBlanks(const char*& p, const char*& end) {
+  while (isBlank(*p)) ++p;
+  while (end != p && isBlank(end[-1])) --end;
+}
+
 // ---- Plain fields, read whole
 
 // The digits of a field of at most 8 bytes that ends at `end`, in the top bytes of a word; the
@@ -324,9 +344,9 @@ inline bool readPlainExponent(const char* p, const char* end, std::ptrdiff_t& ex
 }
 
 // The common fields, an optional '-', at most 16 bytes of digits with at most one point, and an
-// optional exponent, are read whole with a few loads and hardly a branch on their shape; every
-// other field (blanks, a CR, long numbers, faults) goes to readField.
-[[gnu::always_inline]] inline bool readPlainField(const char* p, const char* end, double& value) {
+// optional exponent, are read whole with a few loads and hardly a branch on their shape. False
+// for every other field.
+[[gnu::always_inline]] inline bool readPlainNumber(const char* p, const char* end, double& value) {
   const bool negative = *p == '-';
   const char* const digits = p + negative;
   const std::ptrdiff_t length = end - digits;
@@ -355,7 +375,22 @@ inline bool readPlainExponent(const char* p, const char* end, std::ptrdiff_t& ex
       return numberValue(p, end, mantissa, mark - digits, exponent - fraction, negative, value);
     }
   }
+  return false;
+}
+
+// Every field that the whole-field readers do not take: a number with blanks around it, a number
+// too long for them, and anything else, which the character-by-character reading decides.
+inline bool readOtherField(const char* p, const char* end, double& value) {
+  const char* start = p;
+  const char* stop = end;
+  trimBlanks(start, stop);
+  if ((start != p || stop != end) && readPlainNumber(start, stop, value)) return true;
+  if (stop - start > 16 && readLongField(start, stop, value)) return true;
   return readField(p, end, value);
+}
+
+[[gnu::always_inline]] inline bool readPlainField(const char* p, const char* end, double& value) {
+  return readPlainNumber(p, end, value) || readOtherField(p, end, value);
 }
 
 }  // namespace number_scan

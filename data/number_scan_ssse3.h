@@ -169,7 +169,8 @@ struct VectorExponent {
   return roundedValue(p, end, mantissa.value, digitCount, power, negative, value);
 }
 
-[[VELOPLOT_SSSE3]] inline bool readVectorField(const char* p, const char* end, double& value) {
+// The whole-field paths; false for every field they do not take.
+[[VELOPLOT_SSSE3]] inline bool readVectorNumber(const char* p, const char* end, double& value) {
   const std::ptrdiff_t length = end - p;
   const bool negative = *p == '-';
   const char* const digits = p + negative;
@@ -195,7 +196,22 @@ struct VectorExponent {
       return vectorValue(p, end, mantissa, exponent.value - mantissa.fraction, negative, value);
     }
   }
-  return readField(p, end, value);
+  return false;
+}
+
+// A field with blanks around its number, read again without them; any other goes on to the
+// plain reader's fallbacks. Out of line, so that the common fields' loop stays small.
+[[VELOPLOT_SSSE3, gnu::noinline]] inline bool readOtherVectorField(const char* p, const char* end,
+                                                                   double& value) {
+  const char* start = p;
+  const char* stop = end;
+  trimBlanks(start, stop);
+  if ((start != p || stop != end) && readVectorNumber(start, stop, value)) return true;
+  return readOtherField(p, end, value);
+}
+
+[[VELOPLOT_SSSE3]] inline bool readVectorField(const char* p, const char* end, double& value) {
+  return readVectorNumber(p, end, value) || readOtherVectorField(p, end, value);
 }
 
 #undef VELOPLOT_SSSE3
