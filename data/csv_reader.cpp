@@ -34,6 +34,8 @@ constexpr std::size_t kFirstRoomRows = 16;
 enum class Fault { None, InvalidValue, TooManyValues, NotEnoughValues, InvalidCharacter };
 
 bool processorHasSsse3() {
+  // Called while static objects are made, perhaps before the processor's features are read.
+  __builtin_cpu_init();
   return __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("popcnt");
 }
 
@@ -370,9 +372,7 @@ void completeRow(Reader& reader, DataTable& table) {
 
 enum class Progress { Finished, NeedMore, Failed };
 
-// Lines of n numbers, the common case, are read field by field between the separators; a line
-// with anything else (a blank line, an empty field, a fault) is left to the plain algorithm,
-// which reads it again from its start. Returns the line's line feed, or nullptr.
+// Which field readers a line loop has: the plain one alone, or both, chosen per column.
 enum class Fields { Baseline, ByColumn };
 
 template <Fields kFields>
@@ -384,6 +384,9 @@ bool readNumberField(const Reader& reader, std::size_t column, const char* p, co
   return readPlainField(p, end, value);
 }
 
+// Lines of n numbers, the common case, are read field by field between the separators; a line
+// with anything else (a blank line, an empty field, a fault) is left to the plain algorithm,
+// which reads it again from its start. Returns the line's line feed, or nullptr.
 template <Fields kFields>
 const char* readPlainLine(const char* p, LineCursors& cursors, Reader& reader,
                           std::size_t columnCount) {
