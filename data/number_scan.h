@@ -378,19 +378,21 @@ inline bool readPlainExponent(const char* p, const char* end, std::ptrdiff_t& ex
   return false;
 }
 
-// Every field that the whole-field readers do not take: a number with blanks around it, a number
-// too long for them, and anything else, which the character-by-character reading decides.
-inline bool readOtherField(const char* p, const char* end, double& value) {
+// Every field that a whole-field reader, `readNumber`, does not take: a number with blanks around
+// it (read again by `readNumber` without them), a number too long for it, and anything else,
+// which the character-by-character reading decides.
+template <bool (*readNumber)(const char*, const char*, double&)>
+bool readOtherField(const char* p, const char* end, double& value) {
   const char* start = p;
   const char* stop = end;
   trimBlanks(start, stop);
-  if ((start != p || stop != end) && readPlainNumber(start, stop, value)) return true;
+  if ((start != p || stop != end) && readNumber(start, stop, value)) return true;
   if (stop - start > 16 && readLongField(start, stop, value)) return true;
   return readField(p, end, value);
 }
 
 [[gnu::always_inline]] inline bool readPlainField(const char* p, const char* end, double& value) {
-  return readPlainNumber(p, end, value) || readOtherField(p, end, value);
+  return readPlainNumber(p, end, value) || readOtherField<readPlainNumber>(p, end, value);
 }
 
 }  // namespace number_scan

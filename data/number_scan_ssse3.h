@@ -199,15 +199,11 @@ struct VectorExponent {
   return false;
 }
 
-// A field with blanks around its number, read again without them; any other goes on to the
-// plain reader's fallbacks. Out of line, so that the common fields' loop stays small.
-[[VELOPLOT_SSSE3, gnu::noinline]] inline bool readOtherVectorField(const char* p, const char* end,
-                                                                   double& value) {
-  const char* start = p;
-  const char* stop = end;
-  trimBlanks(start, stop);
-  if ((start != p || stop != end) && readVectorNumber(start, stop, value)) return true;
-  return readOtherField(p, end, value);
+// The other fields, out of line, so that the common fields' loop stays small.
+[[VELOPLOT_SSSE3, gnu::noinline, gnu::flatten]] inline bool readOtherVectorField(const char* p,
+                                                                                 const char* end,
+                                                                                 double& value) {
+  return readOtherField<readVectorNumber>(p, end, value);
 }
 
 [[VELOPLOT_SSSE3]] inline bool readVectorField(const char* p, const char* end, double& value) {
