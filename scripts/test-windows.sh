@@ -78,7 +78,7 @@ export WINEPREFIX=$work/prefix
 export WINEARCH=win64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-Xvfb -displayfd 4 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 </dev/null \
+Xvfb -displayfd 4 -screen 0 1280x1024x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 </dev/null \
   4>"$work/display" &
 xvfb_pid=$!
 for _ in $(seq 100); do

@@ -64,9 +64,11 @@ class VirtualDisplay:
 
     def __enter__(self):
         read_end, write_end = os.pipe()
+        # -noreset: by default the server resets when its last client leaves, and a program
+        # started in that moment cannot open the display.
         self.server = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-             f"{self.size[0]}x{self.size[1]}x24", "-nolisten", "tcp"],
+             f"{self.size[0]}x{self.size[1]}x24", "-nolisten", "tcp", "-noreset"],
             pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_end)
         with os.fdopen(read_end) as pipe:

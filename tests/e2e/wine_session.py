@@ -62,6 +62,9 @@ class Display:
                     "%dx%dx24" % size,
                     "-nolisten",
                     "tcp",
+                    # Not reset when the last client leaves, which a program starting
+                    # in that moment would meet as a display it cannot open.
+                    "-noreset",
                 ],
                 stdin=subprocess.DEVNULL,
                 stdout=log,
