@@ -1,7 +1,5 @@
 #include "data/csv_reader.h"
 
-#include <emmintrin.h>
-
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -9,14 +7,13 @@
 
 #include "data/large_pages.h"
 #include "data/number_scan.h"
-#include "data/number_scan_ssse3.h"
+#include "data/number_scan_avx2.h"
+#include "data/separator_index.h"
 #include "data/value_ranges.h"
 
 namespace {
 
 using number_scan::isBlank;
-using number_scan::readPlainField;
-using number_scan::readVectorField;
 using number_scan::scanNumber;
 using number_scan::startsNumber;
 
@@ -25,22 +22,27 @@ constexpr std::size_t kDefaultReservedRows = 10000;
 // scanned eight at a time, either of which may read past the window's end. Behind the last byte
 // of the input they are zeros, which end every scan there.
 constexpr std::size_t kPaddingBytes = 64;
-// Readable bytes before every window: a short field is read with a load that ends at its end.
-constexpr std::size_t kFrontPaddingBytes = 16;
+// Readable bytes before every window: a field is read with loads that end at its end.
+constexpr std::size_t kFrontPaddingBytes = 32;
 // The columns grow by whole blocks of rows, but a small table's first block grows from here in
 // doublings, so that a header of many names and few rows cannot claim much memory.
 constexpr std::size_t kFirstRoomRows = 16;
 
 enum class Fault { None, InvalidValue, TooManyValues, NotEnoughValues, InvalidCharacter };
 
-bool processorHasSsse3() {
+bool processorHasVectorFields() {
+#if defined(__x86_64__)
   // Called while static objects are made, perhaps before the processor's features are read.
   __builtin_cpu_init();
-  return __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("popcnt");
+  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
+         __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+#else
+  return false;
+#endif
 }
 
 FieldReading fieldReading = FieldReading::Fastest;
-bool ssse3Fields = processorHasSsse3();
+bool vectorFields = processorHasVectorFields();
 
 // The input bytes at hand, [pos, end), with kFrontPaddingBytes readable before it and
 // kPaddingBytes behind it (zeros when `final`, which means that no byte follows `end`).
@@ -203,53 +205,6 @@ void createColumns(DataTable& table, std::size_t reservedRows) {
   for (auto& ranges : table.blockRanges) ranges.reserve(reservedRows / kRangeBlockRows + 1);
 }
 
-// Positions of the bytes of a kind ahead of a place in the window, found 64 bytes at a time,
-// so that the fields of a line are delimited without reading them one after the other.
-struct ByteCursor {
-  const char* base;
-  std::uint64_t bits;  // bit i: base[i] is of the kind and not handed out yet
-};
-
-// Bit i set when p[i] is `a` or `b`, for i from 0 to 63.
-std::uint64_t matchBits(const char* p, char a, char b) {
-  const __m128i first = _mm_set1_epi8(a);
-  const __m128i second = _mm_set1_epi8(b);
-  std::uint64_t bits = 0;
-  for (int k = 0; k < 4; ++k) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-    const __m128i marks = _mm_or_si128(_mm_cmpeq_epi8(bytes, first), _mm_cmpeq_epi8(bytes, second));
-    bits |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(marks))} << (16 * k);
-  }
-  return bits;
-}
-
-template <char kA, char kB>
-ByteCursor cursorAt(const char* p) {
-  return {p, matchBits(p, kA, kB)};
-}
-
-// The next byte of the kind; the caller knows that one lies ahead.
-template <char kA, char kB>
-const char* nextMatch(ByteCursor& cursor) {
-  while (cursor.bits == 0) {
-    cursor.base += 64;
-    cursor.bits = matchBits(cursor.base, kA, kB);
-  }
-  const char* const match = cursor.base + std::countr_zero(cursor.bits);
-  cursor.bits &= cursor.bits - 1;
-  return match;
-}
-
-// Separators, and line feeds alone.
-struct LineCursors {
-  ByteCursor separators;
-  ByteCursor lineFeeds;
-};
-
-LineCursors cursorsAt(const char* p) {
-  return {cursorAt<',', '\n'>(p), cursorAt<'\n', '\n'>(p)};
-}
-
 // ---- Data lines
 
 // One line as the plain character-by-character algorithm sees it.
@@ -288,13 +243,20 @@ struct Rows {
   std::vector<double*> out;
 };
 
+// The vector reader that a column's fields get: the short decimal reader where they keep that
+// form, the reader of any form where they change it; either also taking blanks around the
+// number where the column has them.
+enum class ColumnForm : char { ShortDecimal, ShortDecimalBlanks, AnyForm, AnyFormBlanks };
+
 struct Reader {
   Rows rows;
   std::int64_t line = 1;
   // The values of the line that the plain algorithm reads, in the order it meets them.
   std::vector<StoredValue> lineValues;
-  // Per column: whether its fields are read by the vector reader (see chooseFieldReaders).
-  std::vector<char> vectorColumns;
+  // Per column: the vector reader of its fields (see chooseFieldReaders).
+  std::vector<ColumnForm> forms;
+  // The separators of the lines being read (see separator_index.h).
+  std::vector<std::uint32_t> separators;
 };
 
 // Block ranges of the full block, then room for the next rows.
@@ -372,129 +334,270 @@ void completeRow(Reader& reader, DataTable& table) {
 
 enum class Progress { Finished, NeedMore, Failed };
 
-// Which field readers a line loop has: the plain one alone, or both, chosen per column.
-enum class Fields { Baseline, ByColumn };
+// Lines are indexed this many bytes at a time, so that the offsets stay in the cache while the
+// lines are read.
+constexpr std::size_t kIndexedBytes = std::size_t{64} << 10;
+
+// The field readers of a line loop: the plain one on every column; or one of the vector readers
+// on every column, or each column's own.
+enum class Fields { Plain, ShortDecimal, ShortDecimalBlanks, AnyForm, AnyFormBlanks, ByColumn };
+
+#if defined(__x86_64__)
+using number_scan::VectorConstants;
+#else
+struct VectorConstants {};
+#endif
 
 template <Fields kFields>
 bool readNumberField(const Reader& reader, std::size_t column, const char* p, const char* end,
-                     double& value) {
-  if constexpr (kFields == Fields::ByColumn) {
-    if (reader.vectorColumns[column]) return readVectorField(p, end, value);
+                     double& value, const VectorConstants& constants) {
+#if defined(__x86_64__)
+  using number_scan::readAnyForm;
+  using number_scan::readShortDecimal;
+  if constexpr (kFields == Fields::ShortDecimal) {
+    return readShortDecimal<false>(p, end, value, constants);
+  } else if constexpr (kFields == Fields::ShortDecimalBlanks) {
+    return readShortDecimal<true>(p, end, value, constants);
+  } else if constexpr (kFields == Fields::AnyForm) {
+    return readAnyForm<false>(p, end, value, constants);
+  } else if constexpr (kFields == Fields::AnyFormBlanks) {
+    return readAnyForm<true>(p, end, value, constants);
+  } else if constexpr (kFields == Fields::ByColumn) {
+    switch (reader.forms[column]) {
+      case ColumnForm::ShortDecimal:
+        return readShortDecimal<false>(p, end, value, constants);
+      case ColumnForm::ShortDecimalBlanks:
+        return readShortDecimal<true>(p, end, value, constants);
+      case ColumnForm::AnyForm:
+        return readAnyForm<false>(p, end, value, constants);
+      case ColumnForm::AnyFormBlanks:
+        return readAnyForm<true>(p, end, value, constants);
+    }
   }
-  return readPlainField(p, end, value);
+#endif
+  static_cast<void>(reader);
+  static_cast<void>(column);
+  static_cast<void>(constants);
+  return number_scan::readPlainField(p, end, value);
 }
 
-// Lines of n numbers, the common case, are read field by field between the separators; a line
-// with anything else (a blank line, an empty field, a fault) is left to the plain algorithm,
-// which reads it again from its start. Returns the line's line feed, or nullptr.
+// A line of n numbers, the common case, read field by field between its n separators, which
+// start at `separators`; every field is read before the line is judged, so that no branch waits
+// on one field's form. Returns the line's line feed, or nullptr for a line with anything else (a
+// blank line, an empty field, a fault), which the plain algorithm then reads again from its start.
 template <Fields kFields>
-const char* readPlainLine(const char* p, LineCursors& cursors, Reader& reader,
-                          std::size_t columnCount) {
-  double* const* out = reader.rows.out.data();
-  const std::size_t row = reader.rows.count;
-  const char* const lineFeed = nextMatch<'\n', '\n'>(cursors.lineFeeds);
-  for (std::size_t j = 0; j + 1 < columnCount; ++j) {
-    const char* const comma = nextMatch<',', '\n'>(cursors.separators);
-    if (comma >= lineFeed || !readNumberField<kFields>(reader, j, p, comma, out[j][row])) {
-      return nullptr;
-    }
+const char* readIndexedLine(const char* p, const char* base, const std::uint32_t* separators,
+                            const Reader& reader, std::size_t columnCount, double* const* out,
+                            std::size_t row, const VectorConstants& constants) {
+  bool plain = true;
+  // All bits that ',' and '\n' share are those of ','; one '\n' among the commas clears some.
+  unsigned commas = ',';
+  const std::size_t last = columnCount - 1;
+  for (std::size_t j = 0; j != last; ++j) {
+    const char* const comma = base + separators[j];
+    commas &= static_cast<unsigned char>(*comma);
+    plain &= readNumberField<kFields>(reader, j, p, comma, out[j][row], constants);
     p = comma + 1;
   }
-  if (nextMatch<',', '\n'>(cursors.separators) != lineFeed) return nullptr;
+  const char* const lineFeed = base + separators[last];
   // A CR before the line feed ends the line with it.
   const char* const end = lineFeed - (lineFeed[-1] == '\r');
-  const std::size_t last = columnCount - 1;
-  return readNumberField<kFields>(reader, last, p, end, out[last][row]) ? lineFeed : nullptr;
+  plain &= readNumberField<kFields>(reader, last, p, end, out[last][row], constants);
+  return plain && commas == ',' && *lineFeed == '\n' ? lineFeed : nullptr;
 }
 
-// The field reader of each column. The plain reader branches on a field's form (its length,
-// whether it has a point), which costs nothing while a column keeps one form and a mispredicted
-// branch on about every other field where the form changes at random; the vector reader takes
-// every form on one path, at a higher but even cost. A column whose form changes on more than
-// one field in eight of the lines sampled at the window's start is read by the vector reader.
+// Reads lines with readIndexedLine from `p` while they are plain and their separators are in the
+// index, from `next` to `indexEnd`; returns the separators of the first line left.
+template <Fields kFields>
+const std::uint32_t* readIndexedLines(const char*& p, const char* base, const std::uint32_t* next,
+                                      const std::uint32_t* indexEnd, Reader& reader,
+                                      DataTable& table, const VectorConstants& constants) {
+  const std::size_t columnCount = table.columns.size();
+  if (columnCount == 0) return next;
+  Rows& rows = reader.rows;
+  const std::size_t firstRow = rows.count;
+  std::size_t row = rows.count;
+  while (static_cast<std::size_t>(indexEnd - next) >= columnCount) {
+    const char* const lineFeed = readIndexedLine<kFields>(p, base, next, reader, columnCount,
+                                                          rows.out.data(), row, constants);
+    if (lineFeed == nullptr) break;
+    p = lineFeed + 1;
+    next += columnCount;
+    if (++row == rows.room) {
+      rows.count = row;
+      makeRoomOutOfLine(reader, table);
+    }
+  }
+  rows.count = row;
+  reader.line += static_cast<std::int64_t>(row - firstRow);
+  return next;
+}
+
+// The vector reader of each column. The short decimal reader costs least but hands every other
+// form to a slower reader out of line; a column where more than one field in eight of the lines
+// sampled at the window's start has another form gets the reader of any form. Blanks around a
+// number take a few more steps, made only where a sampled field has them.
 constexpr int kSampledLines = 64;
 
-int fieldForm(const char* p, const char* end) {
-  const char* const digits = p + (*p == '-');
-  bool point = false;
-  bool exponent = false;
-  for (const char* c = digits; c != end; ++c) {
-    point |= *c == '.';
-    exponent |= (*c | 0x20) == 'e';
+struct SampledForms {
+  int otherForms = 0;
+  bool blanks = false;
+};
+
+void sampleField(const char* p, const char* end, SampledForms& forms) {
+  const char* start = p;
+  const char* stop = end;
+  number_scan::trimBlanks(start, stop);
+  forms.blanks |= start != p || stop != end;
+  const char* const digits = start + (start != stop && *start == '-');
+  int points = 0;
+  bool otherBytes = false;
+  for (const char* c = digits; c != stop; ++c) {
+    points += *c == '.';
+    otherBytes |= *c != '.' && static_cast<unsigned char>(*c - '0') > 9;
   }
-  return int{end - digits > 8} + 2 * int{point} + 4 * int{exponent};
+  forms.otherForms += stop - start > 15 || stop - digits - points < 1 || points > 1 || otherBytes;
 }
 
-void chooseFieldReaders(const char* p, const char* stop, Reader& reader, std::size_t columnCount) {
-  std::vector<int> forms(columnCount, -1);
-  std::vector<int> changes(columnCount, 0);
+ColumnForm formOf(const SampledForms& sampled, int lines) {
+  const bool anyForm = sampled.otherForms * 8 > lines || fieldReading == FieldReading::AnyForm;
+  if (anyForm) return sampled.blanks ? ColumnForm::AnyFormBlanks : ColumnForm::AnyForm;
+  return sampled.blanks ? ColumnForm::ShortDecimalBlanks : ColumnForm::ShortDecimal;
+}
+
+// The readers' mix for the window's lines.
+Fields chooseFieldReaders(const char* p, const char* stop, Reader& reader,
+                          std::size_t columnCount) {
+  std::vector<SampledForms> sampled(columnCount);
   int lines = 0;
   for (; lines < kSampledLines && p != stop; ++lines) {
     const char* const lineEnd = static_cast<const char*>(std::memchr(p, '\n', stop - p));
     for (std::size_t j = 0; j < columnCount && p < lineEnd; ++j) {
       const char* comma = static_cast<const char*>(std::memchr(p, ',', lineEnd - p));
-      if (comma == nullptr) comma = lineEnd;
-      const int form = fieldForm(p, comma);
-      changes[j] += forms[j] >= 0 && form != forms[j];
-      forms[j] = form;
+      if (comma == nullptr) comma = lineEnd - (lineEnd[-1] == '\r');
+      sampleField(p, comma, sampled[j]);
       p = comma + 1;
     }
     p = lineEnd + 1;
   }
-  reader.vectorColumns.resize(columnCount);
-  for (std::size_t j = 0; j < columnCount; ++j) {
-    reader.vectorColumns[j] = changes[j] * 8 > lines || fieldReading == FieldReading::Ssse3;
+  reader.forms.resize(columnCount);
+  for (std::size_t j = 0; j < columnCount; ++j) reader.forms[j] = formOf(sampled[j], lines);
+  const auto sameForm = [&](ColumnForm form) { return form == reader.forms[0]; };
+  if (columnCount == 0 || !std::all_of(reader.forms.begin(), reader.forms.end(), sameForm)) {
+    return Fields::ByColumn;
   }
+  switch (reader.forms[0]) {
+    case ColumnForm::ShortDecimal:
+      return Fields::ShortDecimal;
+    case ColumnForm::ShortDecimalBlanks:
+      return Fields::ShortDecimalBlanks;
+    case ColumnForm::AnyForm:
+      return Fields::AnyForm;
+    case ColumnForm::AnyFormBlanks:
+      return Fields::AnyFormBlanks;
+  }
+  return Fields::ByColumn;
+}
+
+template <Fields kFields>
+std::size_t indexSeparators(const char* text, std::size_t length, std::uint32_t* offsets) {
+#if defined(__x86_64__)
+  if constexpr (kFields != Fields::Plain) {
+    return separator_index::indexSeparatorsAvx2(text, length, offsets);
+  }
+#endif
+  return separator_index::indexSeparators(text, length, offsets);
+}
+
+// The end of the next run of whole lines to index: about kIndexedBytes, or one longer line.
+const char* indexedRunEnd(const char* p, const char* stop) {
+  if (static_cast<std::size_t>(stop - p) <= kIndexedBytes) return stop;
+  if (const char* const last = lastLineFeed(p, p + kIndexedBytes)) return last + 1;
+  return static_cast<const char*>(std::memchr(p + kIndexedBytes, '\n', stop - p - kIndexedBytes)) +
+         1;
+}
+
+// Reads the whole lines [p, stop); nullptr after a fault.
+template <Fields kFields>
+const char* readWholeLines(const char* p, const char* stop, Reader& reader, DataTable& table,
+                           Fault& fault) {
+#if defined(__x86_64__)
+  const VectorConstants constants = number_scan::vectorConstants();
+#else
+  const VectorConstants constants;
+#endif
+  while (p != stop) {
+    const char* const runEnd = indexedRunEnd(p, stop);
+    const auto runBytes = static_cast<std::size_t>(runEnd - p);
+    if (reader.separators.size() < runBytes + 8) reader.separators.resize(runBytes + 8);
+    const char* const base = p;
+    const std::uint32_t* next = reader.separators.data();
+    const std::uint32_t* const indexEnd =
+        next + indexSeparators<kFields>(base, runBytes, reader.separators.data());
+    for (;;) {
+      next = readIndexedLines<kFields>(p, base, next, indexEnd, reader, table, constants);
+      if (p == runEnd) break;
+      // Every line of the run ends in a line feed within it.
+      while (base[*next] != '\n') ++next;
+      const char* const lineEnd = base + *next++;
+      fault = readLineSlowly(p, lineEnd, false, reader, table);
+      if (fault != Fault::None) return nullptr;
+      p = lineEnd + 1;
+    }
+  }
+  return p;
 }
 
 // Reads the whole lines of the window; a line cut by the window's end waits for the next block.
 template <Fields kFields>
 Progress readDataLinesWith(Window& window, Reader& reader, DataTable& table, Fault& fault) {
-  const std::size_t columnCount = table.columns.size();
-  const char* p = window.pos;
-  if (const char* const last = lastLineFeed(p, window.end)) {
+  if (const char* const last = lastLineFeed(window.pos, window.end)) {
     const char* const stop = last + 1;
-    if constexpr (kFields == Fields::ByColumn) chooseFieldReaders(p, stop, reader, columnCount);
-    LineCursors cursors = cursorsAt(p);
-    while (p != stop) {
-      if (columnCount > 0) {
-        if (const char* const lineFeed = readPlainLine<kFields>(p, cursors, reader, columnCount)) {
-          p = lineFeed + 1;
-          completeRow(reader, table);
-          continue;
-        }
-      }
-      const char* const lineEnd = static_cast<const char*>(std::memchr(p, '\n', stop - p));
-      fault = readLineSlowly(p, lineEnd, false, reader, table);
-      if (fault != Fault::None) return Progress::Failed;
-      p = lineEnd + 1;
-      cursors = cursorsAt(p);
+    if (readWholeLines<kFields>(window.pos, stop, reader, table, fault) == nullptr) {
+      return Progress::Failed;
     }
+    window.pos = stop;
   }
-  window.pos = p;
   if (!window.final) return Progress::NeedMore;
-  fault = readLineSlowly(p, window.end, true, reader, table);
+  fault = readLineSlowly(window.pos, window.end, true, reader, table);
   window.pos = window.end;
   return fault == Fault::None ? Progress::Finished : Progress::Failed;
 }
 
-// Each instance has the field reader and everything the line loop calls, but for the rare
+// Each instance has its field readers and everything the line loop calls, but for the rare
 // out-of-line work, compiled into one function.
-[[gnu::flatten]] Progress readDataLinesBaseline(Window& window, Reader& reader, DataTable& table,
-                                                Fault& fault) {
-  return readDataLinesWith<Fields::Baseline>(window, reader, table, fault);
+[[gnu::flatten]] Progress readDataLinesPlain(Window& window, Reader& reader, DataTable& table,
+                                             Fault& fault) {
+  return readDataLinesWith<Fields::Plain>(window, reader, table, fault);
 }
 
-[[gnu::flatten, gnu::target("ssse3,popcnt")]] Progress readDataLinesSsse3(Window& window,
-                                                                          Reader& reader,
-                                                                          DataTable& table,
-                                                                          Fault& fault) {
-  return readDataLinesWith<Fields::ByColumn>(window, reader, table, fault);
+#if defined(__x86_64__)
+template <Fields kFields>
+[[gnu::flatten, VELOPLOT_AVX2]] Progress readDataLinesVector(Window& window, Reader& reader,
+                                                             DataTable& table, Fault& fault) {
+  return readDataLinesWith<kFields>(window, reader, table, fault);
 }
+#endif
 
 Progress readDataLines(Window& window, Reader& reader, DataTable& table, Fault& fault) {
-  if (ssse3Fields) return readDataLinesSsse3(window, reader, table, fault);
-  return readDataLinesBaseline(window, reader, table, fault);
+#if defined(__x86_64__)
+  const char* const last = lastLineFeed(window.pos, window.end);
+  if (vectorFields && last != nullptr) {
+    switch (chooseFieldReaders(window.pos, last + 1, reader, table.columns.size())) {
+      case Fields::ShortDecimal:
+        return readDataLinesVector<Fields::ShortDecimal>(window, reader, table, fault);
+      case Fields::ShortDecimalBlanks:
+        return readDataLinesVector<Fields::ShortDecimalBlanks>(window, reader, table, fault);
+      case Fields::AnyForm:
+        return readDataLinesVector<Fields::AnyForm>(window, reader, table, fault);
+      case Fields::AnyFormBlanks:
+        return readDataLinesVector<Fields::AnyFormBlanks>(window, reader, table, fault);
+      default:
+        return readDataLinesVector<Fields::ByColumn>(window, reader, table, fault);
+    }
+  }
+#endif
+  return readDataLinesPlain(window, reader, table, fault);
 }
 
 const char* faultText(Fault fault) {
@@ -645,7 +748,7 @@ bool readCsvText(std::string_view text, DataTable& table, std::string& message) 
 
 void setFieldReading(FieldReading reading) {
   fieldReading = reading;
-  ssse3Fields = reading != FieldReading::Baseline && processorHasSsse3();
+  vectorFields = reading != FieldReading::Baseline && processorHasVectorFields();
 }
 
 void trimBlanks(std::string& text) {

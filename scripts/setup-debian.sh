@@ -55,7 +55,8 @@ if [ "$want_bench" = 1 ]; then
 fi
 todo=$(missing "${packages[@]}")
 if [ -n "$todo" ]; then
-  $SUDO apt-get update -q
+  # A mirror caught mid-sync fails one index now and then; the others still serve the install.
+  $SUDO apt-get update -q || echo "setup: some package indexes could not be updated" >&2
   # shellcheck disable=SC2086
   $SUDO apt-get install -y -q --no-install-recommends $todo
 fi

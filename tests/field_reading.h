@@ -20,16 +20,16 @@ inline std::string fieldReadingName(const testing::TestParamInfo<FieldReading>& 
       return "Fastest";
     case FieldReading::Baseline:
       return "Baseline";
-    case FieldReading::Ssse3:
-      return "Ssse3";
+    case FieldReading::AnyForm:
+      return "AnyForm";
   }
   return "Unknown";
 }
 
-#define INSTANTIATE_FOR_EVERY_FIELD_READING(suite)                                         \
-  INSTANTIATE_TEST_SUITE_P(                                                                \
-      EveryReading, suite,                                                                 \
-      testing::Values(FieldReading::Fastest, FieldReading::Baseline, FieldReading::Ssse3), \
+#define INSTANTIATE_FOR_EVERY_FIELD_READING(suite)                                           \
+  INSTANTIATE_TEST_SUITE_P(                                                                  \
+      EveryReading, suite,                                                                   \
+      testing::Values(FieldReading::Fastest, FieldReading::Baseline, FieldReading::AnyForm), \
       fieldReadingName)
 
 inline void PrintTo(FieldReading reading, std::ostream* out) {

@@ -1,0 +1,413 @@
+// Whole number fields read with AVX2 and BMI on 64-bit processors: the bytes of a field are
+// classified sixteen or thirty-two at a time, the point is closed with one byte shuffle and the
+// digits are summed in four vector steps, with no branch on the field's form.
+//
+// Two readers, chosen per column by the caller:
+// - readShortDecimal takes an optional '-' and at most 15 digits with at most one point, the
+//   form of most exported columns, whose value one division makes exact.
+// - readAnyForm also takes an exponent mark with a sign and 1 to 4 digits, and fields of up to
+//   32 bytes; a column whose form changes from value to value takes it without mispredicted
+//   branches on the form.
+// Each comes in a variant that also takes blanks around the number (kBlanks), for columns that
+// have them; the plain variants hand such fields to the slower reader below.
+// Both hand every other field to the out-of-line readOtherForm, which gives exactly what
+// number_scan::readPlainField gives (the fields it refuses go to the caller's character-by-
+// character reading).
+//
+// Contract: every function reads up to 32 bytes before the end of its field and 64 past the
+// field's last byte; only for processors with AVX2, BMI1, BMI2 and POPCNT, which the
+// callers check first and compile for with VELOPLOT_AVX2.
+#pragma once
+
+#if defined(__x86_64__)
+
+#include <immintrin.h>
+
+#include <array>
+#include <bit>
+#include <cstdint>
+
+#include "data/number_scan.h"
+
+#define VELOPLOT_AVX2 gnu::target("avx2,bmi,bmi2,popcnt")
+
+namespace number_scan {
+
+// The readers' tables, in one object so that one address reaches them all.
+struct VectorTables {
+  // Loaded from lastBytes + n: 0xFF in the last n of 16 bytes.
+  std::array<std::uint8_t, 32> lastBytes;
+  // closePoint[q]: the byte shuffle that moves bytes 0 to q-1 up one place over a point at q,
+  // so that the digits on both sides of it meet; a zero comes in at byte 0. closePoint[16], for
+  // no point, leaves every byte in place.
+  std::array<std::array<std::uint8_t, 16>, 17> closePoint;
+  // signedDivisors[2 * q + negative]: what divides the digits of a right-aligned mantissa whose
+  // point is at byte q (16 for none) to give its signed value: -1 or 1 times 10 to the number of
+  // digits behind the point.
+  std::array<double, 34> signedDivisors;
+  // For an exact mantissa times 10^p, p from -22 to 22: scaleUp[p + 22] multiplies and
+  // scaleDown[2 * (p + 22) + negative] divides, one of them by 1, so that a single rounding
+  // gives the signed value whatever the sign of p.
+  std::array<double, 45> scaleUp;
+  std::array<double, 90> scaleDown;
+  // fraction[q]: the digits behind a point at byte q of a right-aligned mantissa of 16 bytes.
+  std::array<std::int8_t, 17> fraction;
+  // lastBits16[n], lastBits32[n]: the top n bits of 16 or 32.
+  std::array<std::uint16_t, 17> lastBits16;
+  std::array<std::uint32_t, 33> lastBits32;
+};
+
+constexpr VectorTables vectorTables() {
+  VectorTables tables{};
+  for (int i = 16; i < 32; ++i) tables.lastBytes[i] = 0xFF;
+  for (int point = 0; point <= 16; ++point) {
+    for (int i = 0; i < 16; ++i) {
+      const int from = point < 16 && i <= point ? i - 1 : i;
+      tables.closePoint[point][i] = from < 0 ? 0x80 : static_cast<std::uint8_t>(from);
+    }
+    double divisor = 1;
+    for (int digit = point + 1; digit < 16; ++digit) divisor *= 10;
+    tables.signedDivisors[2 * point] = divisor;
+    tables.signedDivisors[2 * point + 1] = -divisor;
+    tables.fraction[point] = static_cast<std::int8_t>(point < 16 ? 15 - point : 0);
+  }
+  for (int n = 0; n <= 32; ++n) {
+    tables.lastBits32[n] = static_cast<std::uint32_t>(~std::uint64_t{0} << (32 - n));
+    if (n <= 16) tables.lastBits16[n] = static_cast<std::uint16_t>(tables.lastBits32[n] >> 16);
+  }
+  for (int p = -kLargestExactPower; p <= kLargestExactPower; ++p) {
+    const int at = p + kLargestExactPower;
+    tables.scaleUp[at] = kExactPowersOfTen[p > 0 ? p : 0];
+    tables.scaleDown[2 * at] = kExactPowersOfTen[p < 0 ? -p : 0];
+    tables.scaleDown[2 * at + 1] = -kExactPowersOfTen[p < 0 ? -p : 0];
+  }
+  return tables;
+}
+alignas(64) inline constexpr VectorTables kVectorTables = vectorTables();
+
+// The byte constants of the readers, made once per run of fields and hidden from the compiler,
+// which would otherwise build each of them anew for every field.
+struct VectorConstants {
+  __m128i zero, nine, point, minus, plus, caseBit, lowerE, space, tab;
+};
+
+[[VELOPLOT_AVX2]] inline VectorConstants vectorConstants() {
+  VectorConstants k{_mm_set1_epi8('0'), _mm_set1_epi8(9),   _mm_set1_epi8('.'),
+                    _mm_set1_epi8('-'), _mm_set1_epi8('+'), _mm_set1_epi8(0x20),
+                    _mm_set1_epi8('e'), _mm_set1_epi8(' '), _mm_set1_epi8('\t')};
+  asm(""
+      : "+x"(k.zero), "+x"(k.nine), "+x"(k.point), "+x"(k.minus), "+x"(k.plus), "+x"(k.caseBit),
+        "+x"(k.lowerE), "+x"(k.space), "+x"(k.tab));
+  return k;
+}
+
+// The place of the lowest set bit of bits that are never all zero, in one instruction, where
+// std::countr_zero leaves a branch on zero.
+[[VELOPLOT_AVX2]] inline unsigned lowestBit(std::uint64_t bits) {
+  return static_cast<unsigned>(_tzcnt_u64(bits));
+}
+
+// The place of the highest set bit, likewise.
+[[VELOPLOT_AVX2]] inline unsigned highestBit(std::uint64_t bits) {
+  return 63 - static_cast<unsigned>(__builtin_clzll(bits));
+}
+
+[[VELOPLOT_AVX2]] inline __m128i loadSixteen(const void* p) {
+  return _mm_loadu_si128(static_cast<const __m128i*>(p));
+}
+
+[[VELOPLOT_AVX2]] inline std::uint64_t byteMask(__m128i marks) {
+  return static_cast<std::uint32_t>(_mm_movemask_epi8(marks));
+}
+
+// The value of sixteen digit values, one a byte, the most significant in byte 0.
+[[VELOPLOT_AVX2]] inline std::uint64_t sixteenDigitsValue(__m128i digits) {
+  const __m128i pairs = _mm_maddubs_epi16(digits, _mm_set1_epi16(0x010A));
+  const __m128i fours = _mm_madd_epi16(pairs, _mm_set1_epi32(0x00010064));
+  const __m128i packed = _mm_packus_epi32(fours, fours);
+  const __m128i eights = _mm_madd_epi16(packed, _mm_set1_epi32(0x00012710));
+  const auto both = static_cast<std::uint64_t>(_mm_cvtsi128_si64(eights));
+  return (both & 0xFFFFFFFF) * 100000000 + (both >> 32);
+}
+
+// The values of two runs of sixteen digit values as sixteenDigitsValue gives them, in one pass.
+struct TwoValues {
+  std::uint64_t first;
+  std::uint64_t second;
+};
+
+[[VELOPLOT_AVX2]] inline TwoValues sixteenDigitsValues(__m128i first, __m128i second) {
+  const __m256i digits = _mm256_inserti128_si256(_mm256_castsi128_si256(first), second, 1);
+  const __m256i pairs = _mm256_maddubs_epi16(digits, _mm256_set1_epi16(0x010A));
+  const __m256i fours = _mm256_madd_epi16(pairs, _mm256_set1_epi32(0x00010064));
+  const __m256i packed = _mm256_packus_epi32(fours, fours);
+  const __m256i eights = _mm256_madd_epi16(packed, _mm256_set1_epi32(0x00012710));
+  const auto low = static_cast<std::uint64_t>(_mm256_extract_epi64(eights, 0));
+  const auto high = static_cast<std::uint64_t>(_mm256_extract_epi64(eights, 2));
+  return {(low & 0xFFFFFFFF) * 100000000 + (low >> 32),
+          (high & 0xFFFFFFFF) * 100000000 + (high >> 32)};
+}
+
+// The digits among the last `length` bytes (at most 16) of `text`, each as its value, and zeros
+// for every other byte.
+[[VELOPLOT_AVX2]] inline __m128i digitValues(__m128i text, std::uint64_t length,
+                                             const VectorConstants& k) {
+  const __m128i values = _mm_sub_epi8(text, k.zero);
+  const __m128i isDigit = _mm_cmpeq_epi8(_mm_min_epu8(values, k.nine), values);
+  return _mm_and_si128(_mm_and_si128(values, isDigit),
+                       loadSixteen(kVectorTables.lastBytes.data() + length));
+}
+
+// The value of the 0 to 4 exponent digits that end at `end`.
+inline std::int64_t exponentValue(const char* end, std::uint64_t count) {
+  std::uint32_t word;
+  std::memcpy(&word, end - 4, sizeof word);
+  const auto inExponent = static_cast<std::uint32_t>(0xFFFFFFFF00000000 >> (8 * count));
+  word = (word & inExponent) - (0x30303030 & inExponent);
+  word = word * 10 + (word >> 8);
+  return (word & 0xFF) * 100 + ((word >> 16) & 0xFF);
+}
+
+// The correctly rounded double of mantissa x 10^power where the mantissa holds the leading
+// digits of the number in [start, end) and `truncated` says that nonzero digits followed them:
+// the mantissa and its successor then bound the number, and where they round differently only
+// the whole text decides. False for an infinite value.
+[[gnu::noinline]] inline bool truncatedValue(const char* start, const char* end,
+                                             std::uint64_t mantissa, std::int64_t power,
+                                             bool truncated, bool negative, double& value) {
+  using Format = fast_float::binary_format<double>;
+  fast_float::adjusted_mantissa rounded = fast_float::compute_float<Format>(power, mantissa);
+  if (truncated && rounded.power2 >= 0 &&
+      rounded != fast_float::compute_float<Format>(power, mantissa + 1)) {
+    rounded.power2 = -1;
+  }
+  if (rounded.power2 >= 0) {
+    fast_float::to_float(negative, rounded, value);
+  } else {
+    fast_float::from_chars(start, end, value);
+  }
+  return !std::isinf(value);
+}
+
+// mantissa x 10^power with its sign: exact where one multiplication or division makes it so (a
+// mantissa below 2^53, a power within 22), and for an integer, which the conversion alone rounds
+// correctly.
+[[VELOPLOT_AVX2]] inline bool scaledValue(const char* start, const char* end,
+                                          std::uint64_t mantissa, std::int64_t power,
+                                          std::uint64_t negative, double& value) {
+  const auto exactPower = static_cast<std::uint64_t>(power + kLargestExactPower);
+  const auto magnitude = static_cast<double>(static_cast<std::int64_t>(mantissa));
+  if (((mantissa >> 53) | (exactPower > 2 * kLargestExactPower)) == 0) [[likely]] {
+    value = magnitude * kVectorTables.scaleUp[exactPower] /
+            kVectorTables.scaleDown[2 * exactPower + negative];
+    return true;
+  }
+  if (power == 0 && mantissa < std::uint64_t{1} << 63) {
+    value = magnitude * kVectorTables.scaleDown[2 * kLargestExactPower + negative];
+    return true;
+  }
+  return truncatedValue(start, end, mantissa, power, false, negative != 0, value);
+}
+
+// The number made of a first part and `lastDigits` digits behind it (the last part's value),
+// times 10^power: 15 or 16 digits in the last part, 16 at most in the first.
+[[VELOPLOT_AVX2, gnu::noinline]] bool longMantissaValue(const char* p, const char* end,
+                                                        std::uint64_t first, std::uint64_t last,
+                                                        int lastDigits, std::int64_t power,
+                                                        bool negative, double& value);
+
+// The bytes of a field between the blanks around it: the mask of its bytes, and its first and
+// last byte. Without kBlanks, the whole field.
+struct NumberBytes {
+  std::uint64_t bytes;
+  std::uint64_t first;  // one bit
+  unsigned last;        // a place
+  std::uint64_t wrong;  // blanks inside the number, or no number
+};
+
+template <bool kBlanks>
+[[VELOPLOT_AVX2, gnu::always_inline]] inline NumberBytes numberBytes(std::uint64_t field,
+                                                                     unsigned fieldLast,
+                                                                     std::uint64_t blanks) {
+  if constexpr (!kBlanks) {
+    return {field, field & (0 - field), fieldLast, 0};
+  } else {
+    const std::uint64_t number = field & ~blanks;
+    const std::uint64_t first = number & (0 - number);
+    const unsigned last = highestBit(number | 1);
+    const std::uint64_t bytes = (std::uint64_t{2} << last) - first;
+    return {bytes, first, last, (bytes & blanks) | (number == 0)};
+  }
+}
+
+// The fields of readShortDecimal, or false.
+template <bool kBlanks>
+[[VELOPLOT_AVX2, gnu::always_inline]] inline bool readShortDecimalWhole(const char* p,
+                                                                        const char* end,
+                                                                        double& value,
+                                                                        const VectorConstants& k) {
+  const auto length = static_cast<std::uint64_t>(end - p);
+  if (length - 1 >= (kBlanks ? 16 : 15)) return false;
+  __m128i text = loadSixteen(end - 16);
+  std::uint64_t field = kVectorTables.lastBits16[length];
+  std::uint64_t points = byteMask(_mm_cmpeq_epi8(text, k.point));
+  std::uint64_t minus = byteMask(_mm_cmpeq_epi8(text, k.minus));
+  std::uint64_t wrong = 0;
+  if constexpr (kBlanks) {
+    // The number loaded again so that it ends the sixteen bytes.
+    const std::uint64_t blanks =
+        byteMask(_mm_or_si128(_mm_cmpeq_epi8(text, k.space), _mm_cmpeq_epi8(text, k.tab)));
+    const NumberBytes number = numberBytes<true>(field, 15, blanks);
+    const unsigned shift = 15 - number.last;
+    text = loadSixteen(end - 16 - shift);
+    field = (number.bytes << shift) & 0xFFFF;
+    points <<= shift;
+    minus <<= shift;
+    wrong = number.wrong | (field & 0x0001);
+  }
+  const __m128i values = _mm_sub_epi8(text, k.zero);
+  const __m128i isDigit = _mm_cmpeq_epi8(_mm_min_epu8(values, k.nine), values);
+  const std::uint64_t digits = byteMask(isDigit);
+  const std::uint64_t first = field & (0 - field);
+  const std::uint64_t sign = minus & first;
+  const std::uint64_t fieldPoints = points & field;
+  // Nothing but digits, at most one point, and a minus first; no point first (a signed field's
+  // first byte is its sign); a digit.
+  wrong |= (field & ~(digits | points | sign)) | (fieldPoints & (fieldPoints - 1)) |
+           (fieldPoints & first);
+  if (wrong != 0 || (digits & field) == 0) return false;
+  const __m128i only =
+      _mm_and_si128(_mm_and_si128(values, isDigit),
+                    loadSixteen(kVectorTables.lastBytes.data() + std::popcount(field)));
+  const unsigned point = lowestBit(fieldPoints | 0x10000);
+  const std::uint64_t mantissa = sixteenDigitsValue(
+      _mm_shuffle_epi8(only, loadSixteen(kVectorTables.closePoint[point].data())));
+  value = static_cast<double>(static_cast<std::int64_t>(mantissa)) /
+          kVectorTables.signedDivisors[2 * point + (sign != 0)];
+  return true;
+}
+
+// Fields of 1 to 16 (or, with blanks, 1 to 32) bytes of any form: an optional '-', digits with
+// at most one point, and an optional exponent mark, sign and 1 to 4 digits. The same steps
+// serve both lengths: the marks of the 32 bytes that end the field, from one load or two.
+template <bool kBlanks, bool kLong>
+[[VELOPLOT_AVX2, gnu::always_inline]] inline bool readAnyFormWhole(const char* p, const char* end,
+                                                                   double& value,
+                                                                   const VectorConstants& k) {
+  constexpr unsigned kWidth = kLong ? 32 : 16;
+  const auto length = static_cast<std::uint64_t>(end - p);
+  const __m128i text = loadSixteen(end - 16);
+  const __m128i values = _mm_sub_epi8(text, k.zero);
+  std::uint64_t digits = byteMask(_mm_cmpeq_epi8(_mm_min_epu8(values, k.nine), values));
+  std::uint64_t points = byteMask(_mm_cmpeq_epi8(text, k.point));
+  std::uint64_t marks = byteMask(_mm_cmpeq_epi8(_mm_or_si128(text, k.caseBit), k.lowerE));
+  std::uint64_t minus = byteMask(_mm_cmpeq_epi8(text, k.minus));
+  std::uint64_t signs = minus | byteMask(_mm_cmpeq_epi8(text, k.plus));
+  std::uint64_t blanks = 0;
+  if constexpr (kBlanks) {
+    blanks = byteMask(_mm_or_si128(_mm_cmpeq_epi8(text, k.space), _mm_cmpeq_epi8(text, k.tab)));
+  }
+  if constexpr (kLong) {
+    const __m128i front = loadSixteen(end - 32);
+    const __m128i frontValues = _mm_sub_epi8(front, k.zero);
+    const auto below = [](std::uint64_t later, std::uint64_t earlier) {
+      return later << 16 | earlier;
+    };
+    digits =
+        below(digits, byteMask(_mm_cmpeq_epi8(_mm_min_epu8(frontValues, k.nine), frontValues)));
+    points = below(points, byteMask(_mm_cmpeq_epi8(front, k.point)));
+    marks = below(marks, byteMask(_mm_cmpeq_epi8(_mm_or_si128(front, k.caseBit), k.lowerE)));
+    const std::uint64_t frontMinus = byteMask(_mm_cmpeq_epi8(front, k.minus));
+    signs = below(signs, frontMinus | byteMask(_mm_cmpeq_epi8(front, k.plus)));
+    minus = below(minus, frontMinus);
+    if constexpr (kBlanks) {
+      blanks = below(blanks, byteMask(_mm_or_si128(_mm_cmpeq_epi8(front, k.space),
+                                                   _mm_cmpeq_epi8(front, k.tab))));
+    }
+  }
+  const std::uint64_t field =
+      kLong ? kVectorTables.lastBits32[length] : kVectorTables.lastBits16[length];
+  const NumberBytes number = numberBytes<kBlanks>(field, kWidth - 1, blanks);
+  const std::uint64_t fieldMarks = marks & number.bytes;
+  const unsigned markAt = lowestBit(fieldMarks | std::uint64_t{2} << number.last);
+  const std::uint64_t mantissaBytes = _bzhi_u64(number.bytes, markAt);
+  const std::uint64_t exponentBytes = number.bytes & ~_bzhi_u64(number.bytes, markAt + 1);
+  const std::uint64_t sign = minus & number.first;
+  const std::uint64_t mantissaPoints = points & mantissaBytes;
+  const std::uint64_t exponentSign = signs & exponentBytes & (0 - exponentBytes);
+  const std::uint64_t exponentDigits = exponentBytes & ~exponentSign;
+  const std::uint64_t lastFour = (std::uint64_t{0xF} << number.last) >> 3;
+  // As readShortDecimalWhole for the mantissa; behind a mark, a sign and 1 to 4 digits, which
+  // then end the number.
+  const std::uint64_t wrong = number.wrong | (mantissaBytes & ~(digits | points | sign)) |
+                              (mantissaPoints & (mantissaPoints - 1)) |
+                              (mantissaPoints & number.first) | (exponentDigits & ~digits) |
+                              (exponentDigits & ~lastFour) |
+                              (fieldMarks & (((exponentDigits >> number.last) & 1) - 1));
+  if ((wrong != 0) | ((digits & mantissaBytes) == 0)) return false;
+
+  // The mantissa loaded again so that it ends the sixteen bytes: in two parts when long, each
+  // closed over the point it holds.
+  const char* const mantissaEnd = end - (kWidth - markAt);
+  const auto mantissaLength = static_cast<std::uint64_t>(std::popcount(mantissaBytes));
+  const unsigned point =
+      lowestBit(mantissaPoints << (kWidth - markAt) | std::uint64_t{1} << kWidth);
+  const char* const numberStart = end - kWidth + lowestBit(number.first);
+  const char* const numberEnd = end - (kWidth - 1 - number.last);
+  const auto exponentCount = static_cast<std::uint64_t>(std::popcount(exponentDigits));
+  const std::int64_t negativeExponent = (minus & exponentSign) != 0;
+  if constexpr (!kLong) {
+    // The exponent's digits summed beside the mantissa's.
+    const __m128i only = digitValues(loadSixteen(mantissaEnd - 16), mantissaLength, k);
+    const __m128i numberText = kBlanks ? loadSixteen(numberEnd - 16) : text;
+    const __m128i exponentOnly = digitValues(numberText, exponentCount, k);
+    const TwoValues both = sixteenDigitsValues(
+        _mm_shuffle_epi8(only, loadSixteen(kVectorTables.closePoint[point].data())), exponentOnly);
+    const auto exponent = static_cast<std::int64_t>(both.second);
+    const std::int64_t signedExponent = (exponent ^ -negativeExponent) + negativeExponent;
+    return scaledValue(numberStart, numberEnd, both.first,
+                       signedExponent - kVectorTables.fraction[point], sign != 0, value);
+  } else {
+    const std::int64_t exponent = exponentValue(numberEnd, exponentCount);
+    const std::int64_t signedExponent = (exponent ^ -negativeExponent) + negativeExponent;
+    const __m128i firstPart = digitValues(loadSixteen(mantissaEnd - 32),
+                                          mantissaLength > 16 ? mantissaLength - 16 : 0, k);
+    const __m128i lastPart =
+        digitValues(loadSixteen(mantissaEnd - 16), mantissaLength < 16 ? mantissaLength : 16, k);
+    const unsigned firstPoint = point < 16 ? point : 16;
+    const unsigned lastPoint = point >= 16 && point < 32 ? point - 16 : 16;
+    const TwoValues parts = sixteenDigitsValues(
+        _mm_shuffle_epi8(firstPart, loadSixteen(kVectorTables.closePoint[firstPoint].data())),
+        _mm_shuffle_epi8(lastPart, loadSixteen(kVectorTables.closePoint[lastPoint].data())));
+    const std::int64_t fraction = point < 32 ? 31 - static_cast<std::int64_t>(point) : 0;
+    return longMantissaValue(numberStart, numberEnd, parts.first, parts.second,
+                             lastPoint < 16 ? 15 : 16, signedExponent - fraction, sign != 0, value);
+  }
+}
+
+[[VELOPLOT_AVX2, gnu::noinline]] bool readOtherForm(const char* p, const char* end, double& value);
+
+template <bool kBlanks>
+[[VELOPLOT_AVX2]] inline bool readShortDecimal(const char* p, const char* end, double& value,
+                                               const VectorConstants& k) {
+  if (readShortDecimalWhole<kBlanks>(p, end, value, k)) [[likely]]
+    return true;
+  return readOtherForm(p, end, value);
+}
+
+template <bool kBlanks>
+[[VELOPLOT_AVX2]] inline bool readAnyForm(const char* p, const char* end, double& value,
+                                          const VectorConstants& k) {
+  const auto length = static_cast<std::uint64_t>(end - p);
+  if (length - 1 < 16) [[likely]] {
+    if (readAnyFormWhole<kBlanks, false>(p, end, value, k)) [[likely]]
+      return true;
+  } else if (length - 17 < 16 && readAnyFormWhole<kBlanks, true>(p, end, value, k)) {
+    return true;
+  }
+  return readOtherForm(p, end, value);
+}
+
+}  // namespace number_scan
+
+#endif
