@@ -8,7 +8,6 @@
 #include "data/large_pages.h"
 #include "data/number_scan.h"
 #include "data/number_scan_avx2.h"
-#include "data/separator_index.h"
 #include "data/value_ranges.h"
 
 namespace {
@@ -255,8 +254,6 @@ struct Reader {
   std::vector<StoredValue> lineValues;
   // Per column: the vector reader of its fields (see chooseFieldReaders).
   std::vector<ColumnForm> forms;
-  // The separators of the lines being read (see separator_index.h).
-  std::vector<std::uint32_t> separators;
 };
 
 // Block ranges of the full block, then room for the next rows.
@@ -334,10 +331,6 @@ void completeRow(Reader& reader, DataTable& table) {
 
 enum class Progress { Finished, NeedMore, Failed };
 
-// Lines are indexed this many bytes at a time, so that the offsets stay in the cache while the
-// lines are read.
-constexpr std::size_t kIndexedBytes = std::size_t{64} << 10;
-
 // The field readers of a line loop: the plain one on every column; or one of the vector readers
 // on every column, or each column's own.
 enum class Fields { Plain, ShortDecimal, ShortDecimalBlanks, AnyForm, AnyFormBlanks, ByColumn };
@@ -381,58 +374,83 @@ bool readNumberField(const Reader& reader, std::size_t column, const char* p, co
   return number_scan::readPlainField(p, end, value);
 }
 
-// A line of n numbers, the common case, read field by field between its n separators, which
-// start at `separators`; every field is read before the line is judged, so that no branch waits
-// on one field's form. Returns the line's line feed, or nullptr for a line with anything else (a
-// blank line, an empty field, a fault), which the plain algorithm then reads again from its start.
+// The separators (',' and '\n') ahead of a place in the window, found 64 bytes at a time, so
+// that the fields of a line are delimited without reading them one after the other.
+struct SeparatorCursor {
+  const char* base;
+  std::uint64_t bits;  // bit i: base[i] is a separator not handed out yet
+};
+
+#if defined(__x86_64__)
+// Bit i set when p[i] is a separator, for i from 0 to 31.
+[[VELOPLOT_AVX2]] std::uint64_t separatorBitsOf32(const char* p) {
+  const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  const __m256i found = _mm256_or_si256(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(',')),
+                                        _mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('\n')));
+  return static_cast<std::uint32_t>(_mm256_movemask_epi8(found));
+}
+#endif
+
+// Bit i set when p[i] is a separator, for i from 0 to 63.
 template <Fields kFields>
-const char* readIndexedLine(const char* p, const char* base, const std::uint32_t* separators,
-                            const Reader& reader, std::size_t columnCount, double* const* out,
-                            std::size_t row, const VectorConstants& constants) {
+std::uint64_t separatorBits(const char* p) {
+#if defined(__x86_64__)
+  if constexpr (kFields != Fields::Plain)
+    return separatorBitsOf32(p) | separatorBitsOf32(p + 32) << 32;
+#endif
+  std::uint64_t bits = 0;
+  for (int k = 0; k < 4; ++k) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+    const __m128i found = _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(',')),
+                                       _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')));
+    bits |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(found))} << (16 * k);
+  }
+  return bits;
+}
+
+template <Fields kFields>
+SeparatorCursor separatorsAt(const char* p) {
+  return {p, separatorBits<kFields>(p)};
+}
+
+// The next separator; the caller knows that one lies ahead.
+template <Fields kFields>
+const char* nextSeparator(SeparatorCursor& cursor) {
+  while (cursor.bits == 0) {
+    cursor.base += 64;
+    cursor.bits = separatorBits<kFields>(cursor.base);
+  }
+  const char* const separator = cursor.base + std::countr_zero(cursor.bits);
+  cursor.bits &= cursor.bits - 1;
+  return separator;
+}
+
+// A line of n numbers, the common case, read field by field between its n separators; every
+// field is read before the line is judged, so that no branch waits on one field's form. Returns
+// the line's line feed, or nullptr for a line with anything else (a blank line, an empty field,
+// a fault), which the plain algorithm then reads again from its start, with the cursor set anew.
+// The cursor never passes the line's line feed, so it stays within the window.
+template <Fields kFields>
+const char* readPlainLine(const char* p, SeparatorCursor& cursor, const Reader& reader,
+                          std::size_t columnCount, const VectorConstants& constants) {
+  double* const* out = reader.rows.out.data();
+  const std::size_t row = reader.rows.count;
   bool plain = true;
-  // All bits that ',' and '\n' share are those of ','; one '\n' among the commas clears some.
-  unsigned commas = ',';
   const std::size_t last = columnCount - 1;
   for (std::size_t j = 0; j != last; ++j) {
-    const char* const comma = base + separators[j];
-    commas &= static_cast<unsigned char>(*comma);
+    const char* const comma = nextSeparator<kFields>(cursor);
+    if (*comma == '\n') return nullptr;
     plain &= readNumberField<kFields>(reader, j, p, comma, out[j][row], constants);
     p = comma + 1;
   }
-  const char* const lineFeed = base + separators[last];
+  const char* const lineFeed = nextSeparator<kFields>(cursor);
   // A CR before the line feed ends the line with it.
   const char* const end = lineFeed - (lineFeed[-1] == '\r');
   plain &= readNumberField<kFields>(reader, last, p, end, out[last][row], constants);
-  return plain && commas == ',' && *lineFeed == '\n' ? lineFeed : nullptr;
+  return plain && *lineFeed == '\n' ? lineFeed : nullptr;
 }
 
-// Reads lines with readIndexedLine from `p` while they are plain and their separators are in the
-// index, from `next` to `indexEnd`; returns the separators of the first line left.
-template <Fields kFields>
-const std::uint32_t* readIndexedLines(const char*& p, const char* base, const std::uint32_t* next,
-                                      const std::uint32_t* indexEnd, Reader& reader,
-                                      DataTable& table, const VectorConstants& constants) {
-  const std::size_t columnCount = table.columns.size();
-  if (columnCount == 0) return next;
-  Rows& rows = reader.rows;
-  const std::size_t firstRow = rows.count;
-  std::size_t row = rows.count;
-  while (static_cast<std::size_t>(indexEnd - next) >= columnCount) {
-    const char* const lineFeed = readIndexedLine<kFields>(p, base, next, reader, columnCount,
-                                                          rows.out.data(), row, constants);
-    if (lineFeed == nullptr) break;
-    p = lineFeed + 1;
-    next += columnCount;
-    if (++row == rows.room) {
-      rows.count = row;
-      makeRoomOutOfLine(reader, table);
-    }
-  }
-  rows.count = row;
-  reader.line += static_cast<std::int64_t>(row - firstRow);
-  return next;
-}
-
+#if defined(__x86_64__)
 // The vector reader of each column. The short decimal reader costs least but hands every other
 // form to a slower reader out of line; a column where more than one field in eight of the lines
 // sampled at the window's start has another form gets the reader of any form. Blanks around a
@@ -498,24 +516,7 @@ Fields chooseFieldReaders(const char* p, const char* stop, Reader& reader,
   }
   return Fields::ByColumn;
 }
-
-template <Fields kFields>
-std::size_t indexSeparators(const char* text, std::size_t length, std::uint32_t* offsets) {
-#if defined(__x86_64__)
-  if constexpr (kFields != Fields::Plain) {
-    return separator_index::indexSeparatorsAvx2(text, length, offsets);
-  }
 #endif
-  return separator_index::indexSeparators(text, length, offsets);
-}
-
-// The end of the next run of whole lines to index: about kIndexedBytes, or one longer line.
-const char* indexedRunEnd(const char* p, const char* stop) {
-  if (static_cast<std::size_t>(stop - p) <= kIndexedBytes) return stop;
-  if (const char* const last = lastLineFeed(p, p + kIndexedBytes)) return last + 1;
-  return static_cast<const char*>(std::memchr(p + kIndexedBytes, '\n', stop - p - kIndexedBytes)) +
-         1;
-}
 
 // Reads the whole lines [p, stop); nullptr after a fault.
 template <Fields kFields>
@@ -526,24 +527,22 @@ const char* readWholeLines(const char* p, const char* stop, Reader& reader, Data
 #else
   const VectorConstants constants;
 #endif
+  const std::size_t columnCount = table.columns.size();
+  SeparatorCursor cursor = separatorsAt<kFields>(p);
   while (p != stop) {
-    const char* const runEnd = indexedRunEnd(p, stop);
-    const auto runBytes = static_cast<std::size_t>(runEnd - p);
-    if (reader.separators.size() < runBytes + 8) reader.separators.resize(runBytes + 8);
-    const char* const base = p;
-    const std::uint32_t* next = reader.separators.data();
-    const std::uint32_t* const indexEnd =
-        next + indexSeparators<kFields>(base, runBytes, reader.separators.data());
-    for (;;) {
-      next = readIndexedLines<kFields>(p, base, next, indexEnd, reader, table, constants);
-      if (p == runEnd) break;
-      // Every line of the run ends in a line feed within it.
-      while (base[*next] != '\n') ++next;
-      const char* const lineEnd = base + *next++;
-      fault = readLineSlowly(p, lineEnd, false, reader, table);
-      if (fault != Fault::None) return nullptr;
-      p = lineEnd + 1;
+    if (columnCount > 0) {
+      if (const char* const lineFeed =
+              readPlainLine<kFields>(p, cursor, reader, columnCount, constants)) {
+        p = lineFeed + 1;
+        completeRow(reader, table);
+        continue;
+      }
     }
+    const char* const lineEnd = static_cast<const char*>(std::memchr(p, '\n', stop - p));
+    fault = readLineSlowly(p, lineEnd, false, reader, table);
+    if (fault != Fault::None) return nullptr;
+    p = lineEnd + 1;
+    cursor = separatorsAt<kFields>(p);
   }
   return p;
 }
