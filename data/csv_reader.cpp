@@ -245,7 +245,13 @@ struct Rows {
 // The vector reader that a column's fields get: the short decimal reader where they keep that
 // form, the reader of any form where they change it; either also taking blanks around the
 // number where the column has them.
-enum class ColumnForm : char { ShortDecimal, ShortDecimalBlanks, AnyForm, AnyFormBlanks };
+enum class ColumnForm : char {
+  ShortInteger,
+  ShortDecimal,
+  ShortDecimalBlanks,
+  AnyForm,
+  AnyFormBlanks
+};
 
 struct Reader {
   Rows rows;
@@ -333,7 +339,15 @@ enum class Progress { Finished, NeedMore, Failed };
 
 // The field readers of a line loop: the plain one on every column; or one of the vector readers
 // on every column, or each column's own.
-enum class Fields { Plain, ShortDecimal, ShortDecimalBlanks, AnyForm, AnyFormBlanks, ByColumn };
+enum class Fields {
+  Plain,
+  ShortInteger,
+  ShortDecimal,
+  ShortDecimalBlanks,
+  AnyForm,
+  AnyFormBlanks,
+  ByColumn
+};
 
 #if defined(__x86_64__)
 using number_scan::VectorConstants;
@@ -347,7 +361,9 @@ bool readNumberField(const Reader& reader, std::size_t column, const char* p, co
 #if defined(__x86_64__)
   using number_scan::readAnyForm;
   using number_scan::readShortDecimal;
-  if constexpr (kFields == Fields::ShortDecimal) {
+  if constexpr (kFields == Fields::ShortInteger) {
+    return number_scan::readShortInteger(p, end, value);
+  } else if constexpr (kFields == Fields::ShortDecimal) {
     return readShortDecimal<false>(p, end, value, constants);
   } else if constexpr (kFields == Fields::ShortDecimalBlanks) {
     return readShortDecimal<true>(p, end, value, constants);
@@ -357,6 +373,8 @@ bool readNumberField(const Reader& reader, std::size_t column, const char* p, co
     return readAnyForm<true>(p, end, value, constants);
   } else if constexpr (kFields == Fields::ByColumn) {
     switch (reader.forms[column]) {
+      case ColumnForm::ShortInteger:
+        return number_scan::readShortInteger(p, end, value);
       case ColumnForm::ShortDecimal:
         return readShortDecimal<false>(p, end, value, constants);
       case ColumnForm::ShortDecimalBlanks:
@@ -432,9 +450,8 @@ const char* nextSeparator(SeparatorCursor& cursor) {
 // The cursor never passes the line's line feed, so it stays within the window.
 template <Fields kFields>
 const char* readPlainLine(const char* p, SeparatorCursor& cursor, const Reader& reader,
-                          std::size_t columnCount, const VectorConstants& constants) {
-  double* const* out = reader.rows.out.data();
-  const std::size_t row = reader.rows.count;
+                          std::size_t columnCount, double* const* out, std::size_t row,
+                          const VectorConstants& constants) {
   bool plain = true;
   const std::size_t last = columnCount - 1;
   for (std::size_t j = 0; j != last; ++j) {
@@ -450,6 +467,30 @@ const char* readPlainLine(const char* p, SeparatorCursor& cursor, const Reader& 
   return plain && *lineFeed == '\n' ? lineFeed : nullptr;
 }
 
+// Reads plain lines from `p` up to `stop` until one is not; returns where that line starts.
+template <Fields kFields>
+const char* readPlainLines(const char* p, const char* stop, SeparatorCursor& cursor,
+                           Reader& reader, DataTable& table, const VectorConstants& constants) {
+  const std::size_t columnCount = table.columns.size();
+  if (columnCount == 0) return p;
+  Rows& rows = reader.rows;
+  const std::size_t firstRow = rows.count;
+  std::size_t row = firstRow;
+  while (p != stop) {
+    const char* const lineFeed = readPlainLine<kFields>(p, cursor, reader, columnCount,
+                                                        rows.out.data(), row, constants);
+    if (lineFeed == nullptr) break;
+    p = lineFeed + 1;
+    if (++row == rows.room) {
+      rows.count = row;
+      makeRoomOutOfLine(reader, table);
+    }
+  }
+  rows.count = row;
+  reader.line += static_cast<std::int64_t>(row - firstRow);
+  return p;
+}
+
 #if defined(__x86_64__)
 // The vector reader of each column. The short decimal reader costs least but hands every other
 // form to a slower reader out of line; a column where more than one field in eight of the lines
@@ -459,6 +500,7 @@ constexpr int kSampledLines = 64;
 
 struct SampledForms {
   int otherForms = 0;
+  int decimals = 0;
   bool blanks = false;
 };
 
@@ -475,12 +517,15 @@ void sampleField(const char* p, const char* end, SampledForms& forms) {
     otherBytes |= *c != '.' && static_cast<unsigned char>(*c - '0') > 9;
   }
   forms.otherForms += stop - start > 15 || stop - digits - points < 1 || points > 1 || otherBytes;
+  forms.decimals += points > 0 || stop - digits > 8;
 }
 
 ColumnForm formOf(const SampledForms& sampled, int lines) {
   const bool anyForm = sampled.otherForms * 8 > lines || fieldReading == FieldReading::AnyForm;
   if (anyForm) return sampled.blanks ? ColumnForm::AnyFormBlanks : ColumnForm::AnyForm;
-  return sampled.blanks ? ColumnForm::ShortDecimalBlanks : ColumnForm::ShortDecimal;
+  if (sampled.blanks) return ColumnForm::ShortDecimalBlanks;
+  return sampled.otherForms + sampled.decimals == 0 ? ColumnForm::ShortInteger
+                                                      : ColumnForm::ShortDecimal;
 }
 
 // The readers' mix for the window's lines.
@@ -505,6 +550,8 @@ Fields chooseFieldReaders(const char* p, const char* stop, Reader& reader,
     return Fields::ByColumn;
   }
   switch (reader.forms[0]) {
+    case ColumnForm::ShortInteger:
+      return Fields::ShortInteger;
     case ColumnForm::ShortDecimal:
       return Fields::ShortDecimal;
     case ColumnForm::ShortDecimalBlanks:
@@ -527,17 +574,10 @@ const char* readWholeLines(const char* p, const char* stop, Reader& reader, Data
 #else
   const VectorConstants constants;
 #endif
-  const std::size_t columnCount = table.columns.size();
   SeparatorCursor cursor = separatorsAt<kFields>(p);
-  while (p != stop) {
-    if (columnCount > 0) {
-      if (const char* const lineFeed =
-              readPlainLine<kFields>(p, cursor, reader, columnCount, constants)) {
-        p = lineFeed + 1;
-        completeRow(reader, table);
-        continue;
-      }
-    }
+  for (;;) {
+    p = readPlainLines<kFields>(p, stop, cursor, reader, table, constants);
+    if (p == stop) break;
     const char* const lineEnd = static_cast<const char*>(std::memchr(p, '\n', stop - p));
     fault = readLineSlowly(p, lineEnd, false, reader, table);
     if (fault != Fault::None) return nullptr;
@@ -583,6 +623,8 @@ Progress readDataLines(Window& window, Reader& reader, DataTable& table, Fault& 
   const char* const last = lastLineFeed(window.pos, window.end);
   if (vectorFields && last != nullptr) {
     switch (chooseFieldReaders(window.pos, last + 1, reader, table.columns.size())) {
+      case Fields::ShortInteger:
+        return readDataLinesVector<Fields::ShortInteger>(window, reader, table, fault);
       case Fields::ShortDecimal:
         return readDataLinesVector<Fields::ShortDecimal>(window, reader, table, fault);
       case Fields::ShortDecimalBlanks:

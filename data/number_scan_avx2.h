@@ -2,7 +2,8 @@
 // classified sixteen or thirty-two at a time, the point is closed with one byte shuffle and the
 // digits are summed in four vector steps, with no branch on the field's form.
 //
-// Two readers, chosen per column by the caller:
+// Three readers, chosen per column by the caller:
+// - readShortInteger takes an optional '-' and at most 8 digits, read as one word.
 // - readShortDecimal takes an optional '-' and at most 15 digits with at most one point, the
 //   form of most exported columns, whose value one division makes exact.
 // - readAnyForm also takes an exponent mark with a sign and 1 to 4 digits, and fields of up to
@@ -240,6 +241,20 @@ template <bool kBlanks>
   }
 }
 
+// The fields of readShortInteger: an optional '-' and 1 to 8 digits, read as one word; or false.
+[[VELOPLOT_AVX2, gnu::always_inline]] inline bool readShortIntegerWhole(const char* p,
+                                                                       const char* end,
+                                                                       double& value) {
+  const std::uint64_t negative = *p == '-';
+  const auto digitCount = static_cast<std::uint64_t>(end - p) - negative;
+  if (digitCount - 1 >= 8) return false;
+  const std::uint64_t word = fieldWord(end, static_cast<std::ptrdiff_t>(digitCount));
+  if (nonDigitBytes(word) != 0) return false;
+  const auto magnitude = static_cast<double>(eightDigitsValue(word - kZeroDigits));
+  value = magnitude * kVectorTables.signedDivisors[2 * 16 + negative];
+  return true;
+}
+
 // The fields of readShortDecimal, or false.
 template <bool kBlanks>
 [[VELOPLOT_AVX2, gnu::always_inline]] inline bool readShortDecimalWhole(const char* p,
@@ -386,6 +401,11 @@ template <bool kBlanks, bool kLong>
 }
 
 [[VELOPLOT_AVX2, gnu::noinline]] bool readOtherForm(const char* p, const char* end, double& value);
+
+[[VELOPLOT_AVX2]] inline bool readShortInteger(const char* p, const char* end, double& value) {
+  if (readShortIntegerWhole(p, end, value)) [[likely]] return true;
+  return readOtherForm(p, end, value);
+}
 
 template <bool kBlanks>
 [[VELOPLOT_AVX2]] inline bool readShortDecimal(const char* p, const char* end, double& value,
