@@ -469,16 +469,16 @@ const char* readPlainLine(const char* p, SeparatorCursor& cursor, const Reader& 
 
 // Reads plain lines from `p` up to `stop` until one is not; returns where that line starts.
 template <Fields kFields>
-const char* readPlainLines(const char* p, const char* stop, SeparatorCursor& cursor,
-                           Reader& reader, DataTable& table, const VectorConstants& constants) {
+const char* readPlainLines(const char* p, const char* stop, SeparatorCursor& cursor, Reader& reader,
+                           DataTable& table, const VectorConstants& constants) {
   const std::size_t columnCount = table.columns.size();
   if (columnCount == 0) return p;
   Rows& rows = reader.rows;
   const std::size_t firstRow = rows.count;
   std::size_t row = firstRow;
   while (p != stop) {
-    const char* const lineFeed = readPlainLine<kFields>(p, cursor, reader, columnCount,
-                                                        rows.out.data(), row, constants);
+    const char* const lineFeed =
+        readPlainLine<kFields>(p, cursor, reader, columnCount, rows.out.data(), row, constants);
     if (lineFeed == nullptr) break;
     p = lineFeed + 1;
     if (++row == rows.room) {
@@ -525,7 +525,7 @@ ColumnForm formOf(const SampledForms& sampled, int lines) {
   if (anyForm) return sampled.blanks ? ColumnForm::AnyFormBlanks : ColumnForm::AnyForm;
   if (sampled.blanks) return ColumnForm::ShortDecimalBlanks;
   return sampled.otherForms + sampled.decimals == 0 ? ColumnForm::ShortInteger
-                                                      : ColumnForm::ShortDecimal;
+                                                    : ColumnForm::ShortDecimal;
 }
 
 // The readers' mix for the window's lines.

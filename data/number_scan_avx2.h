@@ -131,22 +131,25 @@ struct VectorConstants {
   return (both & 0xFFFFFFFF) * 100000000 + (both >> 32);
 }
 
-// The values of two runs of sixteen digit values as sixteenDigitsValue gives them, in one pass.
-struct TwoValues {
-  std::uint64_t first;
-  std::uint64_t second;
+// Two runs of sixteen digit values summed in one pass: the values of their first and last eight
+// digits, as sixteenDigitsValue takes them.
+struct TwoRuns {
+  std::uint64_t first;   // the first run's first eight in the low half, its last in the high
+  std::uint64_t second;  // the same of the second run
 };
 
-[[VELOPLOT_AVX2]] inline TwoValues sixteenDigitsValues(__m128i first, __m128i second) {
+[[VELOPLOT_AVX2]] inline TwoRuns sumTwoRuns(__m128i first, __m128i second) {
   const __m256i digits = _mm256_inserti128_si256(_mm256_castsi128_si256(first), second, 1);
   const __m256i pairs = _mm256_maddubs_epi16(digits, _mm256_set1_epi16(0x010A));
   const __m256i fours = _mm256_madd_epi16(pairs, _mm256_set1_epi32(0x00010064));
   const __m256i packed = _mm256_packus_epi32(fours, fours);
   const __m256i eights = _mm256_madd_epi16(packed, _mm256_set1_epi32(0x00012710));
-  const auto low = static_cast<std::uint64_t>(_mm256_extract_epi64(eights, 0));
-  const auto high = static_cast<std::uint64_t>(_mm256_extract_epi64(eights, 2));
-  return {(low & 0xFFFFFFFF) * 100000000 + (low >> 32),
-          (high & 0xFFFFFFFF) * 100000000 + (high >> 32)};
+  return {static_cast<std::uint64_t>(_mm256_extract_epi64(eights, 0)),
+          static_cast<std::uint64_t>(_mm256_extract_epi64(eights, 2))};
+}
+
+inline std::uint64_t runValue(std::uint64_t halves) {
+  return (halves & 0xFFFFFFFF) * 100000000 + (halves >> 32);
 }
 
 // The digits among the last `length` bytes (at most 16) of `text`, each as its value, and zeros
@@ -170,9 +173,9 @@ inline std::int64_t exponentValue(const char* end, std::uint64_t count) {
 }
 
 // The correctly rounded double of mantissa x 10^power where the mantissa holds the leading
-// digits of the number in [start, end) and `truncated` says that nonzero digits followed them:
-// the mantissa and its successor then bound the number, and where they round differently only
-// the whole text decides. False for an infinite value.
+// digits of the number in [start, end) (blanks before it aside) and `truncated` says that nonzero
+// digits followed them: the mantissa and its successor then bound the number, and where they
+// round differently only the whole text decides. False for an infinite value.
 [[gnu::noinline]] inline bool truncatedValue(const char* start, const char* end,
                                              std::uint64_t mantissa, std::int64_t power,
                                              bool truncated, bool negative, double& value) {
@@ -185,7 +188,7 @@ inline std::int64_t exponentValue(const char* end, std::uint64_t count) {
   if (rounded.power2 >= 0) {
     fast_float::to_float(negative, rounded, value);
   } else {
-    fast_float::from_chars(start, end, value);
+    fast_float::from_chars(skipBlanks(start), end, value);
   }
   return !std::isinf(value);
 }
@@ -218,12 +221,13 @@ inline std::int64_t exponentValue(const char* end, std::uint64_t count) {
                                                         bool negative, double& value);
 
 // The bytes of a field between the blanks around it: the mask of its bytes, and its first and
-// last byte. Without kBlanks, the whole field.
+// last byte. Without kBlanks, the whole field. A blank inside the number is none of the bytes a
+// number may hold, which the readers check.
 struct NumberBytes {
   std::uint64_t bytes;
   std::uint64_t first;  // one bit
   unsigned last;        // a place
-  std::uint64_t wrong;  // blanks inside the number, or no number
+  bool empty;           // only blanks
 };
 
 template <bool kBlanks>
@@ -231,20 +235,19 @@ template <bool kBlanks>
                                                                      unsigned fieldLast,
                                                                      std::uint64_t blanks) {
   if constexpr (!kBlanks) {
-    return {field, field & (0 - field), fieldLast, 0};
+    return {field, field & (0 - field), fieldLast, false};
   } else {
     const std::uint64_t number = field & ~blanks;
     const std::uint64_t first = number & (0 - number);
     const unsigned last = highestBit(number | 1);
-    const std::uint64_t bytes = (std::uint64_t{2} << last) - first;
-    return {bytes, first, last, (bytes & blanks) | (number == 0)};
+    return {(std::uint64_t{2} << last) - first, first, last, number == 0};
   }
 }
 
 // The fields of readShortInteger: an optional '-' and 1 to 8 digits, read as one word; or false.
 [[VELOPLOT_AVX2, gnu::always_inline]] inline bool readShortIntegerWhole(const char* p,
-                                                                       const char* end,
-                                                                       double& value) {
+                                                                        const char* end,
+                                                                        double& value) {
   const std::uint64_t negative = *p == '-';
   const auto digitCount = static_cast<std::uint64_t>(end - p) - negative;
   if (digitCount - 1 >= 8) return false;
@@ -278,7 +281,7 @@ template <bool kBlanks>
     field = (number.bytes << shift) & 0xFFFF;
     points <<= shift;
     minus <<= shift;
-    wrong = number.wrong | (field & 0x0001);
+    wrong = number.empty | (field & 0x0001);
   }
   const __m128i values = _mm_sub_epi8(text, k.zero);
   const __m128i isDigit = _mm_cmpeq_epi8(_mm_min_epu8(values, k.nine), values);
@@ -302,6 +305,51 @@ template <bool kBlanks>
   return true;
 }
 
+// The bytes of a number's kinds, one bit a byte.
+struct ByteKinds {
+  std::uint64_t digits, points, marks, minus, signs, blanks;
+};
+
+template <bool kBlanks>
+[[VELOPLOT_AVX2, gnu::always_inline]] inline ByteKinds byteKindsOf16(__m128i text,
+                                                                     const VectorConstants& k) {
+  const __m128i values = _mm_sub_epi8(text, k.zero);
+  const std::uint64_t minus = byteMask(_mm_cmpeq_epi8(text, k.minus));
+  std::uint64_t blanks = 0;
+  if constexpr (kBlanks) {
+    blanks = byteMask(_mm_or_si128(_mm_cmpeq_epi8(text, k.space), _mm_cmpeq_epi8(text, k.tab)));
+  }
+  return {byteMask(_mm_cmpeq_epi8(_mm_min_epu8(values, k.nine), values)),
+          byteMask(_mm_cmpeq_epi8(text, k.point)),
+          byteMask(_mm_cmpeq_epi8(_mm_or_si128(text, k.caseBit), k.lowerE)),
+          minus,
+          minus | byteMask(_mm_cmpeq_epi8(text, k.plus)),
+          blanks};
+}
+
+[[VELOPLOT_AVX2]] inline std::uint64_t byteMask32(__m256i marks) {
+  return static_cast<std::uint32_t>(_mm256_movemask_epi8(marks));
+}
+
+[[VELOPLOT_AVX2]] inline __m256i wide(__m128i constant) {
+  return _mm256_broadcastsi128_si256(constant);
+}
+
+// Of the 32 bytes at `p`, blanks always included.
+[[VELOPLOT_AVX2, gnu::always_inline]] inline ByteKinds byteKindsOf32(const char* p,
+                                                                     const VectorConstants& k) {
+  const __m256i text = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  const __m256i values = _mm256_sub_epi8(text, wide(k.zero));
+  const std::uint64_t minus = byteMask32(_mm256_cmpeq_epi8(text, wide(k.minus)));
+  return {byteMask32(_mm256_cmpeq_epi8(_mm256_min_epu8(values, wide(k.nine)), values)),
+          byteMask32(_mm256_cmpeq_epi8(text, wide(k.point))),
+          byteMask32(_mm256_cmpeq_epi8(_mm256_or_si256(text, wide(k.caseBit)), wide(k.lowerE))),
+          minus,
+          minus | byteMask32(_mm256_cmpeq_epi8(text, wide(k.plus))),
+          byteMask32(_mm256_or_si256(_mm256_cmpeq_epi8(text, wide(k.space)),
+                                     _mm256_cmpeq_epi8(text, wide(k.tab))))};
+}
+
 // Fields of 1 to 16 (or, with blanks, 1 to 32) bytes of any form: an optional '-', digits with
 // at most one point, and an optional exponent mark, sign and 1 to 4 digits. The same steps
 // serve both lengths: the marks of the 32 bytes that end the field, from one load or two.
@@ -312,49 +360,25 @@ template <bool kBlanks, bool kLong>
   constexpr unsigned kWidth = kLong ? 32 : 16;
   const auto length = static_cast<std::uint64_t>(end - p);
   const __m128i text = loadSixteen(end - 16);
-  const __m128i values = _mm_sub_epi8(text, k.zero);
-  std::uint64_t digits = byteMask(_mm_cmpeq_epi8(_mm_min_epu8(values, k.nine), values));
-  std::uint64_t points = byteMask(_mm_cmpeq_epi8(text, k.point));
-  std::uint64_t marks = byteMask(_mm_cmpeq_epi8(_mm_or_si128(text, k.caseBit), k.lowerE));
-  std::uint64_t minus = byteMask(_mm_cmpeq_epi8(text, k.minus));
-  std::uint64_t signs = minus | byteMask(_mm_cmpeq_epi8(text, k.plus));
-  std::uint64_t blanks = 0;
-  if constexpr (kBlanks) {
-    blanks = byteMask(_mm_or_si128(_mm_cmpeq_epi8(text, k.space), _mm_cmpeq_epi8(text, k.tab)));
-  }
-  if constexpr (kLong) {
-    const __m128i front = loadSixteen(end - 32);
-    const __m128i frontValues = _mm_sub_epi8(front, k.zero);
-    const auto below = [](std::uint64_t later, std::uint64_t earlier) {
-      return later << 16 | earlier;
-    };
-    digits =
-        below(digits, byteMask(_mm_cmpeq_epi8(_mm_min_epu8(frontValues, k.nine), frontValues)));
-    points = below(points, byteMask(_mm_cmpeq_epi8(front, k.point)));
-    marks = below(marks, byteMask(_mm_cmpeq_epi8(_mm_or_si128(front, k.caseBit), k.lowerE)));
-    const std::uint64_t frontMinus = byteMask(_mm_cmpeq_epi8(front, k.minus));
-    signs = below(signs, frontMinus | byteMask(_mm_cmpeq_epi8(front, k.plus)));
-    minus = below(minus, frontMinus);
-    if constexpr (kBlanks) {
-      blanks = below(blanks, byteMask(_mm_or_si128(_mm_cmpeq_epi8(front, k.space),
-                                                   _mm_cmpeq_epi8(front, k.tab))));
-    }
-  }
+  const ByteKinds kinds = kLong ? byteKindsOf32(end - 32, k) : byteKindsOf16<kBlanks>(text, k);
+  const std::uint64_t digits = kinds.digits;
+  const std::uint64_t points = kinds.points;
+  const std::uint64_t minus = kinds.minus;
   const std::uint64_t field =
       kLong ? kVectorTables.lastBits32[length] : kVectorTables.lastBits16[length];
-  const NumberBytes number = numberBytes<kBlanks>(field, kWidth - 1, blanks);
-  const std::uint64_t fieldMarks = marks & number.bytes;
+  const NumberBytes number = numberBytes<kBlanks>(field, kWidth - 1, kinds.blanks);
+  const std::uint64_t fieldMarks = kinds.marks & number.bytes;
   const unsigned markAt = lowestBit(fieldMarks | std::uint64_t{2} << number.last);
   const std::uint64_t mantissaBytes = _bzhi_u64(number.bytes, markAt);
   const std::uint64_t exponentBytes = number.bytes & ~_bzhi_u64(number.bytes, markAt + 1);
   const std::uint64_t sign = minus & number.first;
   const std::uint64_t mantissaPoints = points & mantissaBytes;
-  const std::uint64_t exponentSign = signs & exponentBytes & (0 - exponentBytes);
+  const std::uint64_t exponentSign = kinds.signs & exponentBytes & (0 - exponentBytes);
   const std::uint64_t exponentDigits = exponentBytes & ~exponentSign;
   const std::uint64_t lastFour = (std::uint64_t{0xF} << number.last) >> 3;
   // As readShortDecimalWhole for the mantissa; behind a mark, a sign and 1 to 4 digits, which
   // then end the number.
-  const std::uint64_t wrong = number.wrong | (mantissaBytes & ~(digits | points | sign)) |
+  const std::uint64_t wrong = number.empty | (mantissaBytes & ~(digits | points | sign)) |
                               (mantissaPoints & (mantissaPoints - 1)) |
                               (mantissaPoints & number.first) | (exponentDigits & ~digits) |
                               (exponentDigits & ~lastFour) |
@@ -367,7 +391,6 @@ template <bool kBlanks, bool kLong>
   const auto mantissaLength = static_cast<std::uint64_t>(std::popcount(mantissaBytes));
   const unsigned point =
       lowestBit(mantissaPoints << (kWidth - markAt) | std::uint64_t{1} << kWidth);
-  const char* const numberStart = end - kWidth + lowestBit(number.first);
   const char* const numberEnd = end - (kWidth - 1 - number.last);
   const auto exponentCount = static_cast<std::uint64_t>(std::popcount(exponentDigits));
   const std::int64_t negativeExponent = (minus & exponentSign) != 0;
@@ -376,11 +399,12 @@ template <bool kBlanks, bool kLong>
     const __m128i only = digitValues(loadSixteen(mantissaEnd - 16), mantissaLength, k);
     const __m128i numberText = kBlanks ? loadSixteen(numberEnd - 16) : text;
     const __m128i exponentOnly = digitValues(numberText, exponentCount, k);
-    const TwoValues both = sixteenDigitsValues(
+    const TwoRuns both = sumTwoRuns(
         _mm_shuffle_epi8(only, loadSixteen(kVectorTables.closePoint[point].data())), exponentOnly);
-    const auto exponent = static_cast<std::int64_t>(both.second);
+    // At most four digits: all in the last eight.
+    const auto exponent = static_cast<std::int64_t>(both.second >> 32);
     const std::int64_t signedExponent = (exponent ^ -negativeExponent) + negativeExponent;
-    return scaledValue(numberStart, numberEnd, both.first,
+    return scaledValue(p, numberEnd, runValue(both.first),
                        signedExponent - kVectorTables.fraction[point], sign != 0, value);
   } else {
     const std::int64_t exponent = exponentValue(numberEnd, exponentCount);
@@ -391,11 +415,11 @@ template <bool kBlanks, bool kLong>
         digitValues(loadSixteen(mantissaEnd - 16), mantissaLength < 16 ? mantissaLength : 16, k);
     const unsigned firstPoint = point < 16 ? point : 16;
     const unsigned lastPoint = point >= 16 && point < 32 ? point - 16 : 16;
-    const TwoValues parts = sixteenDigitsValues(
+    const TwoRuns parts = sumTwoRuns(
         _mm_shuffle_epi8(firstPart, loadSixteen(kVectorTables.closePoint[firstPoint].data())),
         _mm_shuffle_epi8(lastPart, loadSixteen(kVectorTables.closePoint[lastPoint].data())));
     const std::int64_t fraction = point < 32 ? 31 - static_cast<std::int64_t>(point) : 0;
-    return longMantissaValue(numberStart, numberEnd, parts.first, parts.second,
+    return longMantissaValue(p, numberEnd, runValue(parts.first), runValue(parts.second),
                              lastPoint < 16 ? 15 : 16, signedExponent - fraction, sign != 0, value);
   }
 }
@@ -403,7 +427,8 @@ template <bool kBlanks, bool kLong>
 [[VELOPLOT_AVX2, gnu::noinline]] bool readOtherForm(const char* p, const char* end, double& value);
 
 [[VELOPLOT_AVX2]] inline bool readShortInteger(const char* p, const char* end, double& value) {
-  if (readShortIntegerWhole(p, end, value)) [[likely]] return true;
+  if (readShortIntegerWhole(p, end, value)) [[likely]]
+    return true;
   return readOtherForm(p, end, value);
 }
 

@@ -132,6 +132,49 @@ TEST_P(NumberFields, BlanksAroundAndInsideFields) {
                   " 1234567890123456789012 ", " 1e5e3 ", " .5", "\t-.5"});
 }
 
+// The readers of a column are chosen from the first lines of each block; every field shape that
+// follows, whichever reader its column got (integers, decimals, any form, each with and without
+// blanks), reads as the reference reads it. Valid shapes share one table per reader; each other
+// shape, which ends its read with a message, gets a table of its own.
+TEST_P(NumberFields, EveryShapeBehindLinesThatChoseTheirReader) {
+  std::vector<std::string> shapes;
+  const std::vector<std::string> tails = {"", "e7", "E-3", "e+300"};
+  for (const std::string& mantissa : mantissas()) {
+    for (const std::string& tail : tails) {
+      const std::string number = mantissa + tail;
+      shapes.push_back(number);
+      shapes.push_back(" " + number + "\t");
+      // A blank inside the number makes two numbers of it, or a fault.
+      if (number.size() >= 2) {
+        shapes.push_back(" " + number.substr(0, number.size() / 2) + " " +
+                         number.substr(number.size() / 2));
+      }
+    }
+  }
+  int failures = 0;
+  for (const std::string lead : {"12", "-3.25", "1.5e-3", " 7", "-0.125\t", " 2E+5 "}) {
+    std::string leadLines = "a,b\n";
+    for (int line = 0; line < 64; ++line) leadLines += lead + "," + lead + "\n";
+    std::string valid = leadLines;
+    for (const std::string& shape : shapes) {
+      const std::string rows = shape + "," + lead + "\n" + lead + "," + shape + "\r\n";
+      DataTable table;
+      std::string message;
+      if (referenceReadCsv("a,b\n" + rows, table, message)) {
+        valid += rows;
+      } else if (const std::string difference = compare(leadLines + rows);
+                 !difference.empty() && ++failures <= 10) {
+        ADD_FAILURE() << "behind \"" << lead << "\": " << difference.substr(0, 200);
+      }
+    }
+    if (const std::string difference = compare(valid); !difference.empty()) {
+      ++failures;
+      ADD_FAILURE() << "behind \"" << lead << "\": " << difference.substr(0, 200);
+    }
+  }
+  EXPECT_EQ(failures, 0);
+}
+
 INSTANTIATE_FOR_EVERY_FIELD_READING(NumberFields);
 
 }  // namespace
