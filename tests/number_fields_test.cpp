@@ -143,11 +143,11 @@ TEST_P(NumberFields, EveryShapeBehindLinesThatChoseTheirReader) {
     for (const std::string& tail : tails) {
       const std::string number = mantissa + tail;
       shapes.push_back(number);
-      shapes.push_back(" " + number + "\t");
+      shapes.push_back(std::string(" ").append(number).append("\t"));
       // A blank inside the number makes two numbers of it, or a fault.
       if (number.size() >= 2) {
-        shapes.push_back(" " + number.substr(0, number.size() / 2) + " " +
-                         number.substr(number.size() / 2));
+        const std::size_t half = number.size() / 2;
+        shapes.push_back(std::string(" ").append(number, 0, half).append(" ").append(number, half));
       }
     }
   }
