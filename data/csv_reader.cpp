@@ -23,9 +23,13 @@ constexpr std::size_t kDefaultReservedRows = 10000;
 constexpr std::size_t kPaddingBytes = 64;
 // Readable bytes before every window: a field is read with loads that end at its end.
 constexpr std::size_t kFrontPaddingBytes = 32;
-// The columns grow by whole blocks of rows, but a small table's first block grows from here in
-// doublings, so that a header of many names and few rows cannot claim much memory.
-constexpr std::size_t kFirstRoomRows = 16;
+// Values are stored in a stage of a few rows of every column before they are appended to the
+// columns: the columns of a big table start at the same place in their pages, so that storing
+// row by row into many of them at once would evict each cache line before it is full, and
+// appending does without the zeros that growing a column writes first. At most this many bytes,
+// so that a header of many names cannot claim much memory.
+constexpr std::size_t kStageBytes = std::size_t{256} << 10;
+constexpr std::size_t kMostStageRows = 32;
 
 enum class Fault { None, InvalidValue, TooManyValues, NotEnoughValues, InvalidCharacter };
 
@@ -234,11 +238,15 @@ struct StoredValue {
   double value;
 };
 
-// Room for the values is made a block of rows at a time; `out` points at each column's values.
+// The rows read: those in the columns, then those in the stage, where row r of column j is at
+// out[j][r - stageStart].
 struct Rows {
-  std::size_t count = 0;  // complete rows
-  std::size_t room = 0;   // rows the columns have room for
-  std::size_t blockStart = 0;
+  std::size_t count = 0;       // complete rows
+  std::size_t stageStart = 0;  // the first row in the stage; the columns hold the rows before it
+  std::size_t room = 0;        // the stage is full when count reaches it
+  std::size_t blockStart = 0;  // the first row of the block whose range is still to be taken
+  std::size_t stageRows = 0;
+  std::vector<double> stage;  // stageRows rows of every column, a column's rows together
   std::vector<double*> out;
 };
 
@@ -262,9 +270,19 @@ struct Reader {
   std::vector<ColumnForm> forms;
 };
 
-// Block ranges of the full block, then room for the next rows.
-void makeRoom(Reader& reader, DataTable& table) {
+// The stage's rows appended to the columns, the ranges of a block they complete, and an empty
+// stage.
+void flushStage(Reader& reader, DataTable& table) {
   Rows& rows = reader.rows;
+  const std::size_t staged = rows.count - rows.stageStart;
+  for (std::size_t j = 0; j < table.columns.size(); ++j) {
+    std::vector<double>& column = table.columns[j];
+    const double* before = column.data();
+    column.insert(column.end(), rows.out[j], rows.out[j] + staged);
+    if (column.data() != before) {
+      adviseLargePages(column.data(), column.capacity() * sizeof(double));
+    }
+  }
   if (rows.count == rows.blockStart + kRangeBlockRows) {
     for (std::size_t j = 0; j < table.columns.size(); ++j) {
       table.blockRanges[j].push_back(
@@ -272,25 +290,30 @@ void makeRoom(Reader& reader, DataTable& table) {
     }
     rows.blockStart = rows.count;
   }
-  rows.room = std::min(rows.blockStart + kRangeBlockRows,
-                       rows.count + std::max(rows.count, kFirstRoomRows));
-  for (std::size_t j = 0; j < table.columns.size(); ++j) {
-    std::vector<double>& column = table.columns[j];
-    const double* before = column.data();
-    column.resize(rows.room);
-    if (column.data() != before)
-      adviseLargePages(column.data(), column.capacity() * sizeof(double));
-    rows.out[j] = column.data();
-  }
+  rows.stageStart = rows.count;
+  rows.room = rows.count + rows.stageRows;
 }
 
-[[gnu::noinline]] void makeRoomOutOfLine(Reader& reader, DataTable& table) {
-  makeRoom(reader, table);
+[[gnu::noinline]] void flushStageOutOfLine(Reader& reader, DataTable& table) {
+  flushStage(reader, table);
+}
+
+// A power of two that divides the rows of a block, so that blocks end where stages do.
+void makeStage(Rows& rows, std::size_t columnCount) {
+  rows.stageRows = kMostStageRows;
+  while (rows.stageRows > 1 && rows.stageRows * columnCount * sizeof(double) > kStageBytes) {
+    rows.stageRows /= 2;
+  }
+  rows.stage.assign(rows.stageRows * columnCount, 0.0);
+  rows.out.resize(columnCount);
+  for (std::size_t j = 0; j < columnCount; ++j)
+    rows.out[j] = rows.stage.data() + j * rows.stageRows;
+  rows.room = rows.stageRows;
 }
 
 void completeRow(Reader& reader, DataTable& table) {
   ++reader.line;
-  if (++reader.rows.count == reader.rows.room) makeRoomOutOfLine(reader, table);
+  if (++reader.rows.count == reader.rows.room) flushStageOutOfLine(reader, table);
 }
 
 // One line, character by character, as the plain algorithm reads it. `lineEnd` is the line's
@@ -328,8 +351,9 @@ void completeRow(Reader& reader, DataTable& table) {
     return Fault::None;
   }
   // A line that passes holds exactly one value per column, in column order.
+  const std::size_t staged = reader.rows.count - reader.rows.stageStart;
   for (const StoredValue& stored : reader.lineValues) {
-    reader.rows.out[stored.field][reader.rows.count] = stored.value;
+    reader.rows.out[stored.field][staged] = stored.value;
   }
   completeRow(reader, table);
   return Fault::None;
@@ -477,13 +501,13 @@ const char* readPlainLines(const char* p, const char* stop, SeparatorCursor& cur
   const std::size_t firstRow = rows.count;
   std::size_t row = firstRow;
   while (p != stop) {
-    const char* const lineFeed =
-        readPlainLine<kFields>(p, cursor, reader, columnCount, rows.out.data(), row, constants);
+    const char* const lineFeed = readPlainLine<kFields>(
+        p, cursor, reader, columnCount, rows.out.data(), row - rows.stageStart, constants);
     if (lineFeed == nullptr) break;
     p = lineFeed + 1;
     if (++row == rows.room) {
       rows.count = row;
-      makeRoomOutOfLine(reader, table);
+      flushStageOutOfLine(reader, table);
     }
   }
   rows.count = row;
@@ -657,22 +681,21 @@ const char* faultText(Fault fault) {
   return "";
 }
 
-// The columns cut to the complete rows, and the last, perhaps shorter, block's ranges.
+// The staged rows in the columns, and the last, perhaps shorter, block's ranges.
 void finishTable(Reader& reader, DataTable& table) {
+  flushStage(reader, table);
   const Rows& rows = reader.rows;
+  if (rows.count == rows.blockStart) return;
   for (std::size_t j = 0; j < table.columns.size(); ++j) {
-    if (rows.count > rows.blockStart) {
-      table.blockRanges[j].push_back(
-          rangeOf(table.columns[j].data() + rows.blockStart, rows.count - rows.blockStart));
-    }
-    table.columns[j].resize(rows.count);
+    table.blockRanges[j].push_back(
+        rangeOf(table.columns[j].data() + rows.blockStart, rows.count - rows.blockStart));
   }
 }
 
 // The columns as a reader storing value by value leaves them at the fault: the complete rows,
 // then the values of the failing line that came before the fault.
 void keepValuesBeforeFault(Reader& reader, DataTable& table) {
-  for (auto& column : table.columns) column.resize(reader.rows.count);
+  flushStage(reader, table);
   for (const StoredValue& stored : reader.lineValues) {
     table.columns[stored.field].push_back(stored.value);
   }
@@ -702,8 +725,7 @@ void startDataLines(CsvReaderState& state, DataTable& table) {
   createColumns(table, state.expectedBytes == 0
                            ? kDefaultReservedRows
                            : estimateRows(state.window, remainingBytes, table.names.size()));
-  state.reader.rows.out.assign(table.columns.size(), nullptr);
-  makeRoom(state.reader, table);
+  makeStage(state.reader.rows, table.columns.size());
 }
 
 // Reads what the window holds: the header until it is complete, then data lines.
