@@ -27,12 +27,15 @@ core_packages=(
 # time against (the latter installs its npm peers itself), /usr/bin/time, and perf for
 # bench/fresh_memory.sh.
 bench_packages=(gnuplot-nox python3-matplotlib python3-pandas time linux-perf)
-windows_packages=(
-  g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 wine64
-  # For kernels without 32-bit support: the 32-bit wine loader then runs under qemu-user.
-  qemu-user-static
+cross_packages=(
+  g++-mingw-w64-i686 binutils-mingw-w64-i686
   # The 64-bit build of the same program, timed beside the 32-bit one by the benchmark.
   g++-mingw-w64-x86-64
+)
+windows_packages=(
+  wine wine32:i386 wine64
+  # For kernels without 32-bit support: the 32-bit wine loader then runs under qemu-user.
+  qemu-user-static
 )
 
 missing() {
@@ -47,16 +50,28 @@ if [ "$want_windows" = 1 ] && ! dpkg --print-foreign-architectures | grep -qx i3
 fi
 
 packages=("${core_packages[@]}")
-if [ "$want_windows" = 1 ]; then packages+=("${windows_packages[@]}"); fi
 if [ "$want_bench" = 1 ]; then
   packages+=("${bench_packages[@]}")
   # Node.js may come from elsewhere than Debian; only without it are Debian's taken.
   if ! command -v npm >/dev/null; then packages+=(nodejs npm); fi
 fi
-todo=$(missing "${packages[@]}")
-if [ -n "$todo" ]; then
-  # A mirror caught mid-sync fails one index now and then; the others still serve the install.
-  $SUDO apt-get update -q || echo "setup: some package indexes could not be updated" >&2
+updated=0
+install() {
+  local todo
+  todo=$(missing "$@")
+  [ -z "$todo" ] && return 0
+  if [ "$updated" = 0 ]; then
+    # A mirror caught mid-sync fails one index now and then; the others still serve the install.
+    $SUDO apt-get update -q || echo "setup: some package indexes could not be updated" >&2
+    updated=1
+  fi
   # shellcheck disable=SC2086
   $SUDO apt-get install -y -q --no-install-recommends $todo
+}
+install "${packages[@]}"
+# Apart, so that a failure of wine's (its 32-bit packages follow their own index) leaves the rest
+# installed; the Windows suite then reports what is missing.
+if [ "$want_windows" = 1 ] && ! { install "${cross_packages[@]}" && install "${windows_packages[@]}"; }; then
+  echo "setup: the Windows packages could not be installed" >&2
+  exit 1
 fi

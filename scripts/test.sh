@@ -6,7 +6,8 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/setup-debian.sh || { echo "setup failed"; exit 1; }
+# Suites that need what could not be installed fail on their own, the others still run.
+bash scripts/setup-debian.sh || echo "setup incomplete: see above"
 
 jobs=2
 passed=0
