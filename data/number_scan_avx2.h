@@ -11,7 +11,7 @@
 //   branches on the form.
 // Each comes in a variant that also takes blanks around the number (kBlanks), for columns that
 // have them; the plain variants hand such fields to the slower reader below.
-// Both hand every other field to the out-of-line readOtherForm, which gives exactly what
+// All hand every other field to the out-of-line readOtherForm, which gives exactly what
 // number_scan::readPlainField gives (the fields it refuses go to the caller's character-by-
 // character reading).
 //
@@ -254,6 +254,7 @@ template <bool kBlanks>
   const std::uint64_t word = fieldWord(end, static_cast<std::ptrdiff_t>(digitCount));
   if (nonDigitBytes(word) != 0) return false;
   const auto magnitude = static_cast<double>(eightDigitsValue(word - kZeroDigits));
+  // Signed by a factor of 1 or -1, which keeps the sign of -0.
   value = magnitude * kVectorTables.signedDivisors[2 * 16 + negative];
   return true;
 }
@@ -281,6 +282,7 @@ template <bool kBlanks>
     field = (number.bytes << shift) & 0xFFFF;
     points <<= shift;
     minus <<= shift;
+    // A number of all sixteen bytes may hold 16 digits, more than one division makes exact.
     wrong = number.empty | (field & 0x0001);
   }
   const __m128i values = _mm_sub_epi8(text, k.zero);
@@ -350,9 +352,9 @@ template <bool kBlanks>
                                      _mm256_cmpeq_epi8(text, wide(k.tab))))};
 }
 
-// Fields of 1 to 16 (or, with blanks, 1 to 32) bytes of any form: an optional '-', digits with
-// at most one point, and an optional exponent mark, sign and 1 to 4 digits. The same steps
-// serve both lengths: the marks of the 32 bytes that end the field, from one load or two.
+// Fields of 1 to 16 bytes, or with kLong 17 to 32, of any form: an optional '-', digits with at
+// most one point, and an optional exponent mark, sign and 1 to 4 digits. The same steps serve
+// both lengths, on the kinds of the 16 or 32 bytes that end the field.
 template <bool kBlanks, bool kLong>
 [[VELOPLOT_AVX2, gnu::always_inline]] inline bool readAnyFormWhole(const char* p, const char* end,
                                                                    double& value,
