@@ -250,9 +250,10 @@ struct Rows {
   std::vector<double*> out;
 };
 
-// The vector reader that a column's fields get: the short decimal reader where they keep that
-// form, the reader of any form where they change it; either also taking blanks around the
-// number where the column has them.
+// The vector reader that a column's fields get: the integer reader where they are short
+// integers, the short decimal reader where they keep that form, the reader of any form where
+// they change it; the last two also in a variant that takes blanks around the number, where the
+// column has them.
 enum class ColumnForm : char {
   ShortInteger,
   ShortDecimal,
