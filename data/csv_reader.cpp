@@ -35,10 +35,7 @@ enum class Fault { None, InvalidValue, TooManyValues, NotEnoughValues, InvalidCh
 
 bool processorHasVectorFields() {
 #if defined(__x86_64__)
-  // Called while static objects are made, perhaps before the processor's features are read.
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
-         __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+  return number_scan::processorHasVectorReaders();
 #else
   return false;
 #endif

@@ -35,8 +35,26 @@ inline constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5
                                                1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                                1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 inline constexpr int kLargestExactPower = 22;
-inline constexpr std::uint64_t kIntegerPowersOfTen[] = {1,      10,      100,      1000,     10000,
-                                                        100000, 1000000, 10000000, 100000000};
+inline constexpr std::uint64_t kIntegerPowersOfTen[] = {1,
+                                                        10,
+                                                        100,
+                                                        1000,
+                                                        10000,
+                                                        100000,
+                                                        1000000,
+                                                        10000000,
+                                                        100000000,
+                                                        1000000000,
+                                                        10000000000,
+                                                        100000000000,
+                                                        1000000000000,
+                                                        10000000000000,
+                                                        100000000000000,
+                                                        1000000000000000,
+                                                        10000000000000000,
+                                                        100000000000000000,
+                                                        1000000000000000000,
+                                                        10000000000000000000u};
 
 inline constexpr std::uint64_t kEachByte = 0x0101010101010101;
 inline constexpr std::uint64_t kZeroDigits = 0x30 * kEachByte;

@@ -6,31 +6,10 @@ namespace number_scan {
 
 namespace {
 
-inline constexpr std::uint64_t kPowersOfTen[] = {1,
-                                                 10,
-                                                 100,
-                                                 1000,
-                                                 10000,
-                                                 100000,
-                                                 1000000,
-                                                 10000000,
-                                                 100000000,
-                                                 1000000000,
-                                                 10000000000,
-                                                 100000000000,
-                                                 1000000000000,
-                                                 10000000000000,
-                                                 100000000000000,
-                                                 1000000000000000,
-                                                 10000000000000000,
-                                                 100000000000000000,
-                                                 1000000000000000000,
-                                                 10000000000000000000u};
-
 // Decimal digits of a value above 0.
 [[VELOPLOT_AVX2]] int decimalDigits(std::uint64_t value) {
   const int guess = (static_cast<int>(highestBit(value) + 1) * 1233) >> 12;
-  return guess + (value >= kPowersOfTen[guess]);
+  return guess + (value >= kIntegerPowersOfTen[guess]);
 }
 
 // Below this, a first part times 10^16 plus the 16 digits behind it fits 64 bits.
@@ -52,11 +31,12 @@ inline constexpr std::uint64_t kLargestFirstPart = 1843;
                                                         int lastDigits, std::int64_t power,
                                                         bool negative, double& value) {
   if (first <= kLargestFirstPart) {
-    return scaledValue(p, end, first * kPowersOfTen[lastDigits] + last, power, negative, value);
+    return scaledValue(p, end, first * kIntegerPowersOfTen[lastDigits] + last, power, negative,
+                       value);
   }
   const int dropped = decimalDigits(first) + lastDigits - 19;
-  const std::uint64_t divisor = kPowersOfTen[dropped];
-  const std::uint64_t mantissa = first * kPowersOfTen[lastDigits - dropped] + last / divisor;
+  const std::uint64_t divisor = kIntegerPowersOfTen[dropped];
+  const std::uint64_t mantissa = first * kIntegerPowersOfTen[lastDigits - dropped] + last / divisor;
   return truncatedValue(p, end, mantissa, power + dropped, last % divisor != 0, negative, value);
 }
 

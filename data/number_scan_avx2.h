@@ -34,6 +34,14 @@
 
 namespace number_scan {
 
+// Whether this processor runs the readers below.
+inline bool processorHasVectorReaders() {
+  // Called while static objects are made, perhaps before the processor's features are read.
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
+         __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+}
+
 // The readers' tables, in one object so that one address reaches them all.
 struct VectorTables {
   // Loaded from lastBytes + n: 0xFF in the last n of 16 bytes.

@@ -78,11 +78,6 @@ enum class Reader { ShortInteger, ShortDecimal, ShortDecimalBlanks, AnyForm, Any
   return false;
 }
 
-bool processorHasVectorReaders() {
-  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
-         __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
-}
-
 // The field in a buffer with the readers' padding around it, filled with digits and separators
 // that a reader overrunning the field would take in.
 struct PaddedField {
@@ -103,7 +98,7 @@ struct PaddedField {
 };
 
 TEST(VectorFields, AgreeWithThePlainReaderOnEveryField) {
-  if (!processorHasVectorReaders()) GTEST_SKIP() << "no AVX2 on this processor";
+  if (!number_scan::processorHasVectorReaders()) GTEST_SKIP() << "no AVX2 on this processor";
   Rng rng(20261209);
   int failures = 0;
   for (int i = 0; i < 1'000'000 && failures < 10; ++i) {
@@ -111,9 +106,9 @@ TEST(VectorFields, AgreeWithThePlainReaderOnEveryField) {
     const PaddedField padded(field, rng);
     double expected = 0;
     const bool expectedOk = number_scan::readPlainField(padded.begin, padded.end, expected);
-    for (const Reader reader : {Reader::ShortInteger, Reader::ShortDecimal,
-                                Reader::ShortDecimalBlanks, Reader::AnyForm,
-                                Reader::AnyFormBlanks}) {
+    for (const Reader reader :
+         {Reader::ShortInteger, Reader::ShortDecimal, Reader::ShortDecimalBlanks, Reader::AnyForm,
+          Reader::AnyFormBlanks}) {
       double value = 0;
       const bool ok = readWith(reader, padded.begin, padded.end, value);
       if (ok == expectedOk &&
@@ -121,8 +116,8 @@ TEST(VectorFields, AgreeWithThePlainReaderOnEveryField) {
         continue;
       }
       ++failures;
-      ADD_FAILURE() << "reader " << static_cast<int>(reader) << " on \"" << field << "\": "
-                    << (ok ? std::to_string(value) : "refused") << ", the plain reader "
+      ADD_FAILURE() << "reader " << static_cast<int>(reader) << " on \"" << field
+                    << "\": " << (ok ? std::to_string(value) : "refused") << ", the plain reader "
                     << (expectedOk ? std::to_string(expected) : "refused");
     }
   }
