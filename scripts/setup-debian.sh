@@ -55,23 +55,55 @@ if [ "$want_bench" = 1 ]; then
   # Node.js may come from elsewhere than Debian; only without it are Debian's taken.
   if ! command -v npm >/dev/null; then packages+=(nodejs npm); fi
 fi
+update_log=$(mktemp)
+fallback_sources=/etc/apt/sources.list.d/veloplot-mid-sync-i386.list
+trap 'rm -f "$update_log"; $SUDO rm -f "$fallback_sources"' EXIT
 updated=0
+update_indexes() {
+  # A mirror caught mid-sync fails one index now and then; the others still serve the install.
+  $SUDO apt-get update -q 2>&1 | tee "$update_log" ||
+    echo "setup: some package indexes could not be updated" >&2
+}
 install() {
   local todo
   todo=$(missing "$@")
   [ -z "$todo" ] && return 0
   if [ "$updated" = 0 ]; then
-    # A mirror caught mid-sync fails one index now and then; the others still serve the install.
-    $SUDO apt-get update -q || echo "setup: some package indexes could not be updated" >&2
+    update_indexes
     updated=1
   fi
   # shellcheck disable=SC2086
   $SUDO apt-get install -y -q --no-install-recommends $todo
 }
+
+# wine's 32-bit half must match the 64-bit libraries' versions exactly, and those come from the
+# security suite. When the mirror serves that suite's i386 index mid-sync (its size differs from
+# the signed release's), apt drops the index and wine32 cannot be installed at all. Only then,
+# and only for the i386 indexes that failed so, the index the mirror does serve is read as a flat
+# repository for this one install; each package is still checked against the hash it lists.
+install_with_mid_sync_i386_indexes() {
+  local failed
+  failed=$(grep -o 'Failed to fetch http[^ ]*/dists/[^ ]*/binary-i386/Packages[^ ]*  File has unexpected size' \
+    "$update_log" | sed -E 's#^Failed to fetch (http[^ ]*)/(dists/[^ ]*/binary-i386/)Packages.*#\1 \2#' | sort -u)
+  [ -n "$failed" ] || return 1
+  echo "setup: using the i386 indexes the mirror serves mid-sync, unsigned, for wine's 32-bit packages:" >&2
+  echo "$failed" | sed 's/^/setup:   /' >&2
+  echo "$failed" | sed 's/^/deb [trusted=yes arch=i386] /' | $SUDO tee "$fallback_sources" >/dev/null
+  update_indexes
+  local status=0
+  install "$@" || status=$?
+  $SUDO rm -f "$fallback_sources"
+  return "$status"
+}
+
 install "${packages[@]}"
 # Apart, so that a failure of wine's (its 32-bit packages follow their own index) leaves the rest
 # installed; the Windows suite then reports what is missing.
-if [ "$want_windows" = 1 ] && ! { install "${cross_packages[@]}" && install "${windows_packages[@]}"; }; then
+if [ "$want_windows" = 1 ] && ! {
+  install "${cross_packages[@]}" && {
+    install "${windows_packages[@]}" || install_with_mid_sync_i386_indexes "${windows_packages[@]}"
+  }
+}; then
   echo "setup: the Windows packages could not be installed" >&2
   exit 1
 fi
