@@ -77,14 +77,14 @@ install() {
 }
 
 # wine's 32-bit half must match the 64-bit libraries' versions exactly, and those come from the
-# security suite. When the mirror serves that suite's i386 index mid-sync (its size differs from
-# the signed release's), apt drops the index and wine32 cannot be installed at all. Only then,
+# security suite. When the mirror serves that suite's i386 index mid-sync (its size or hash differs
+# from the signed release's), apt drops the index and wine32 cannot be installed at all. Only then,
 # and only for the i386 indexes that failed so, the index the mirror does serve is read as a flat
 # repository for this one install; each package is still checked against the hash it lists.
 install_with_mid_sync_i386_indexes() {
   local failed
-  failed=$(grep -o 'Failed to fetch http[^ ]*/dists/[^ ]*/binary-i386/Packages[^ ]*  File has unexpected size' \
-    "$update_log" | sed -E 's#^Failed to fetch (http[^ ]*)/(dists/[^ ]*/binary-i386/)Packages.*#\1 \2#' | sort -u)
+  failed=$(grep -oE 'Failed to fetch http[^ ]*/dists/[^ ]*/binary-i386/Packages[^ ]*  (File has unexpected size|Hash Sum mismatch)' \
+    "$update_log" | sed -E 's#^Failed to fetch (http[^ ]*)/(dists/[^ ]*/binary-i386/)Packages.*#\1 \2#' | sort -u) || true
   [ -n "$failed" ] || return 1
   echo "setup: using the i386 indexes the mirror serves mid-sync, unsigned, for wine's 32-bit packages:" >&2
   echo "$failed" | sed 's/^/setup:   /' >&2
