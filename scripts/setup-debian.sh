@@ -57,7 +57,7 @@ if [ "$want_bench" = 1 ]; then
 fi
 update_log=$(mktemp)
 fallback_sources=/etc/apt/sources.list.d/veloplot-mid-sync-i386.list
-trap 'rm -f "$update_log"; $SUDO rm -f "$fallback_sources"' EXIT
+trap 'rm -f "$update_log"; [ ! -e "$fallback_sources" ] || $SUDO rm -f "$fallback_sources"' EXIT
 updated=0
 update_indexes() {
   # A mirror caught mid-sync fails one index now and then; the others still serve the install.
