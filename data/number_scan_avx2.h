@@ -129,14 +129,18 @@ struct VectorConstants {
   return static_cast<std::uint32_t>(_mm_movemask_epi8(marks));
 }
 
+// The value of sixteen digits from the values of their first eight (low half) and last eight.
+inline std::uint64_t runValue(std::uint64_t halves) {
+  return (halves & 0xFFFFFFFF) * 100000000 + (halves >> 32);
+}
+
 // The value of sixteen digit values, one a byte, the most significant in byte 0.
 [[VELOPLOT_AVX2]] inline std::uint64_t sixteenDigitsValue(__m128i digits) {
   const __m128i pairs = _mm_maddubs_epi16(digits, _mm_set1_epi16(0x010A));
   const __m128i fours = _mm_madd_epi16(pairs, _mm_set1_epi32(0x00010064));
   const __m128i packed = _mm_packus_epi32(fours, fours);
   const __m128i eights = _mm_madd_epi16(packed, _mm_set1_epi32(0x00012710));
-  const auto both = static_cast<std::uint64_t>(_mm_cvtsi128_si64(eights));
-  return (both & 0xFFFFFFFF) * 100000000 + (both >> 32);
+  return runValue(static_cast<std::uint64_t>(_mm_cvtsi128_si64(eights)));
 }
 
 // Two runs of sixteen digit values summed in one pass: the values of their first and last eight
@@ -154,10 +158,6 @@ struct TwoRuns {
   const __m256i eights = _mm256_madd_epi16(packed, _mm256_set1_epi32(0x00012710));
   return {static_cast<std::uint64_t>(_mm256_extract_epi64(eights, 0)),
           static_cast<std::uint64_t>(_mm256_extract_epi64(eights, 2))};
-}
-
-inline std::uint64_t runValue(std::uint64_t halves) {
-  return (halves & 0xFFFFFFFF) * 100000000 + (halves >> 32);
 }
 
 // The digits among the last `length` bytes (at most 16) of `text`, each as its value, and zeros

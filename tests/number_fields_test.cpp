@@ -132,6 +132,14 @@ TEST_P(NumberFields, BlanksAroundAndInsideFields) {
                   " 1234567890123456789012 ", " 1e5e3 ", " .5", "\t-.5"});
 }
 
+// The header and 64 lines of two copies of `lead`: enough for the reader to choose the readers
+// of the columns by it.
+std::string leadLines(const std::string& lead) {
+  std::string text = "a,b\n";
+  for (int line = 0; line < 64; ++line) text += lead + "," + lead + "\n";
+  return text;
+}
+
 // The readers of a column are chosen from the first lines of each block; every field shape that
 // follows, whichever reader its column got (integers, decimals, any form, each with and without
 // blanks), reads as the reference reads it. Valid shapes share one table per reader; each other
@@ -153,16 +161,15 @@ TEST_P(NumberFields, EveryShapeBehindLinesThatChoseTheirReader) {
   }
   int failures = 0;
   for (const std::string lead : {"12", "-3.25", "1.5e-3", " 7", "-0.125\t", " 2E+5 "}) {
-    std::string leadLines = "a,b\n";
-    for (int line = 0; line < 64; ++line) leadLines += lead + "," + lead + "\n";
-    std::string valid = leadLines;
+    const std::string lines = leadLines(lead);
+    std::string valid = lines;
     for (const std::string& shape : shapes) {
       const std::string rows = shape + "," + lead + "\n" + lead + "," + shape + "\r\n";
       DataTable table;
       std::string message;
       if (referenceReadCsv("a,b\n" + rows, table, message)) {
         valid += rows;
-      } else if (const std::string difference = compare(leadLines + rows);
+      } else if (const std::string difference = compare(lines + rows);
                  !difference.empty() && ++failures <= 10) {
         ADD_FAILURE() << "behind \"" << lead << "\": " << difference.substr(0, 200);
       }
@@ -177,29 +184,29 @@ TEST_P(NumberFields, EveryShapeBehindLinesThatChoseTheirReader) {
 
 // The decimal digits of value x 2^shift.
 std::string timesPowerOfTwo(std::uint64_t value, int shift) {
-  std::string digits = std::to_string(value);
+  std::string text = std::to_string(value);
   for (; shift > 0; --shift) {
     int carry = 0;
-    for (auto digit = digits.rbegin(); digit != digits.rend(); ++digit) {
+    for (auto digit = text.rbegin(); digit != text.rend(); ++digit) {
       const int doubled = (*digit - '0') * 2 + carry;
       *digit = static_cast<char>('0' + doubled % 10);
       carry = doubled / 10;
     }
-    if (carry != 0) digits.insert(digits.begin(), '1');
+    if (carry != 0) text.insert(text.begin(), '1');
   }
-  return digits;
+  return text;
 }
 
 // The decimal digits of a number of at least two digits, one unit up or down.
-std::string oneUnit(std::string digits, bool up) {
-  for (auto digit = digits.rbegin(); digit != digits.rend(); ++digit) {
+std::string oneUnit(std::string text, bool up) {
+  for (auto digit = text.rbegin(); digit != text.rend(); ++digit) {
     if (*digit != (up ? '9' : '0')) {
       *digit = static_cast<char>(*digit + (up ? 1 : -1));
       break;
     }
     *digit = up ? '0' : '9';
   }
-  return digits;
+  return text;
 }
 
 // Halfway between two doubles from 2^60 to 2^72 lies an integer of 19 to 22 digits, more than
@@ -212,19 +219,18 @@ TEST_P(NumberFields, TiesBetweenDoublesWrittenInFullDigits) {
     seed = seed * 1103515245 + 12345;
     const std::uint64_t mantissa = (std::uint64_t{1} << 52) | (std::uint64_t{seed} << 20 ^ i);
     const std::string halfway = timesPowerOfTwo(2 * mantissa + 1, 7 + i % 12);
-    for (const std::string& digits : {halfway, oneUnit(halfway, false), oneUnit(halfway, true)}) {
-      const std::string exponent = std::to_string(digits.size() - 1);
-      numbers.push_back(digits);
-      numbers.push_back("-" + digits + ".0");
-      numbers.push_back(digits.substr(0, 1) + "." + digits.substr(1) + "e" + exponent);
-      numbers.push_back(digits.substr(0, 1) + "." + digits.substr(1) + "E+" + exponent);
-      numbers.push_back("0." + digits + "e" + std::to_string(digits.size()));
+    for (const std::string& near : {halfway, oneUnit(halfway, false), oneUnit(halfway, true)}) {
+      const std::string exponent = std::to_string(near.size() - 1);
+      numbers.push_back(near);
+      numbers.push_back("-" + near + ".0");
+      numbers.push_back(near.substr(0, 1) + "." + near.substr(1) + "e" + exponent);
+      numbers.push_back(near.substr(0, 1) + "." + near.substr(1) + "E+" + exponent);
+      numbers.push_back("0." + near + "e" + std::to_string(near.size()));
     }
   }
   int failures = 0;
   for (const std::string lead : {"12", "-3.25", "1.5e-3", "-1.1174522265362539e-05"}) {
-    std::string table = "a,b\n";
-    for (int line = 0; line < 64; ++line) table += lead + "," + lead + "\n";
+    std::string table = leadLines(lead);
     for (const std::string& number : numbers) table += number + "," + lead + "\n";
     if (const std::string difference = compare(table); !difference.empty() && ++failures <= 4) {
       ADD_FAILURE() << "behind \"" << lead << "\": " << difference.substr(0, 200);
