@@ -16,7 +16,7 @@
 // character reading).
 //
 // Contract: every function reads up to 32 bytes before the end of its field and 64 past the
-// field's last byte; only for processors with AVX2, BMI1, BMI2 and POPCNT, which the
+// field's last byte; only for processors with AVX2, BMI1, BMI2, POPCNT and FMA, which the
 // callers check first and compile for with VELOPLOT_AVX2.
 #pragma once
 
@@ -30,7 +30,7 @@
 
 #include "data/number_scan.h"
 
-#define VELOPLOT_AVX2 gnu::target("avx2,bmi,bmi2,popcnt")
+#define VELOPLOT_AVX2 gnu::target("avx2,bmi,bmi2,popcnt,fma")
 
 namespace number_scan {
 
@@ -39,7 +39,8 @@ inline bool processorHasVectorReaders() {
   // Called while static objects are made, perhaps before the processor's features are read.
   __builtin_cpu_init();
   return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
-         __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+         __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt") &&
+         __builtin_cpu_supports("fma");
 }
 
 // The readers' tables, in one object so that one address reaches them all.
@@ -64,6 +65,14 @@ struct VectorTables {
   // lastBits16[n], lastBits32[n]: the top n bits of 16 or 32.
   std::array<std::uint16_t, 17> lastBits16;
   std::array<std::uint32_t, 33> lastBits32;
+  // reciprocals[m]: 10^-m rounded, m from 0 to 22.
+  std::array<double, 23> reciprocals;
+  // For n below 2^54 and k from 1 to 16, n / 10^k is the high word of n * tenthsFactor[k]
+  // shifted right by tenthsShift[k]: the factor is 2^(64 + shift) / 10^k rounded up, with a
+  // shift that leaves 10 bits more than n has, which keeps its error below what could reach the
+  // next integer.
+  std::array<std::uint64_t, 17> tenthsFactor;
+  std::array<std::uint8_t, 17> tenthsShift;
 };
 
 constexpr VectorTables vectorTables() {
@@ -89,6 +98,15 @@ constexpr VectorTables vectorTables() {
     tables.scaleUp[at] = kExactPowersOfTen[p > 0 ? p : 0];
     tables.scaleDown[2 * at] = kExactPowersOfTen[p < 0 ? -p : 0];
     tables.scaleDown[2 * at + 1] = -kExactPowersOfTen[p < 0 ? -p : 0];
+  }
+  for (int m = 0; m <= kLargestExactPower; ++m) tables.reciprocals[m] = 1 / kExactPowersOfTen[m];
+  for (int k = 1; k <= 16; ++k) {
+    const unsigned bits = 54 + static_cast<unsigned>(std::bit_width(kIntegerPowersOfTen[k] - 1));
+    const unsigned shift = bits > 64 ? bits - 64 : 0;
+    const unsigned __int128 scale = static_cast<unsigned __int128>(1) << (64 + shift);
+    tables.tenthsFactor[k] =
+        static_cast<std::uint64_t>((scale + kIntegerPowersOfTen[k] - 1) / kIntegerPowersOfTen[k]);
+    tables.tenthsShift[k] = static_cast<std::uint8_t>(shift);
   }
   return tables;
 }
@@ -221,12 +239,91 @@ inline std::int64_t exponentValue(const char* end, std::uint64_t count) {
   return truncatedValue(start, end, mantissa, power, false, negative != 0, value);
 }
 
+// n / 10^k for n below 2^54 and k from 0 to 16, by a multiplication.
+[[VELOPLOT_AVX2]] inline std::uint64_t tenthsOf(std::uint64_t n, unsigned k) {
+  const auto high = static_cast<std::uint64_t>(
+      (static_cast<unsigned __int128>(n) * kVectorTables.tenthsFactor[k]) >> 64);
+  const std::uint64_t quotient = high >> kVectorTables.tenthsShift[k];
+  return k == 0 ? n : quotient;
+}
+
+// mantissa / 10^m with its sign, m from 0 to 22, correctly rounded for a mantissa of any size
+// below 10^19, without the wide multiplications of the general rounding. The quotient of the
+// mantissa's nearest double, corrected once, is checked against the exact residual
+// mantissa - quotient * 10^m, which fused multiply-adds give without error for a quotient this
+// close: within half an ulp, times 10^m, the quotient is the nearest double.
+// With `truncated`, the mantissa holds the 19 leading digits of a longer number, which lies
+// strictly between it and its successor; the quotient is then that of the whole interval.
+// False where the residual cannot decide: a tie or a near one, bounds that round apart, a
+// quotient that is a power of two (the ulp below it is half), a mantissa of zero. The caller then
+// takes the general rounding.
+[[VELOPLOT_AVX2]] inline bool quotientByResidual(std::uint64_t mantissa, unsigned m, bool truncated,
+                                                 bool negative, double& value) {
+  // mantissa = high + low exactly. A mantissa of 64 bits is halved for the signed conversion,
+  // its last bit kept as a sticky one, so that doubling the half's nearest double is exact.
+  const std::uint64_t above = mantissa >> 63;
+  const std::uint64_t halved = (mantissa >> above) | (mantissa & above);
+  const auto halvedNearest = static_cast<double>(static_cast<std::int64_t>(halved));
+  const double high =
+      std::bit_cast<double>(std::bit_cast<std::uint64_t>(halvedNearest) + (above << 52));
+  const std::uint64_t highInteger =
+      static_cast<std::uint64_t>(static_cast<std::int64_t>(halvedNearest)) << above;
+  const auto low = static_cast<double>(static_cast<std::int64_t>(mantissa - highInteger));
+
+  const __m128d divisor = _mm_set_sd(kExactPowersOfTen[m]);
+  const __m128d highPart = _mm_set_sd(high);
+  const __m128d lowPart = _mm_set_sd(low);
+  const __m128d first = _mm_div_sd(highPart, divisor);
+  const __m128d firstResidual = _mm_add_sd(_mm_fnmadd_sd(first, divisor, highPart), lowPart);
+  const __m128d quotient =
+      _mm_add_sd(first, _mm_mul_sd(firstResidual, _mm_set_sd(kVectorTables.reciprocals[m])));
+  const double residual =
+      _mm_cvtsd_f64(_mm_add_sd(_mm_fnmadd_sd(quotient, divisor, highPart), lowPart));
+
+  const auto bits = std::bit_cast<std::uint64_t>(_mm_cvtsd_f64(quotient));
+  constexpr std::uint64_t kExponentBits = std::uint64_t{0x7FF} << 52;
+  const double halfUlp = std::bit_cast<double>((bits & kExponentBits) - (std::uint64_t{53} << 52));
+  const double bound = halfUlp * kExactPowersOfTen[m];
+  const bool decided = (residual > -bound) & (residual + static_cast<double>(truncated) < bound) &
+                       ((bits & ~kExponentBits) != 0);
+  value = withSign(std::bit_cast<double>(bits), negative);
+  return decided;
+}
+
+// mantissa x 10^power where the mantissa holds the leading digits of the number in [start, end)
+// and `truncated` says that nonzero digits followed them, when quotientByResidual did not
+// decide it. Out of line: it is rare.
+[[VELOPLOT_AVX2, gnu::noinline]] bool roundedLongValue(const char* start, const char* end,
+                                                       std::uint64_t mantissa, std::int64_t power,
+                                                       bool truncated, bool negative,
+                                                       double& value);
+
+// Decimal digits of a value above 0.
+[[VELOPLOT_AVX2]] inline int decimalDigits(std::uint64_t value) {
+  const int guess = (static_cast<int>(highestBit(value) + 1) * 1233) >> 12;
+  return guess + (value >= kIntegerPowersOfTen[guess]);
+}
+
 // The number made of a first part and `lastDigits` digits behind it (the last part's value),
-// times 10^power: 15 or 16 digits in the last part, 16 at most in the first.
-[[VELOPLOT_AVX2, gnu::noinline]] bool longMantissaValue(const char* p, const char* end,
-                                                        std::uint64_t first, std::uint64_t last,
-                                                        int lastDigits, std::int64_t power,
-                                                        bool negative, double& value);
+// times 10^power: 15 or 16 digits in the last part, 16 at most in the first. Its 19 leading
+// digits make the mantissa, with no branch on how many there are.
+[[VELOPLOT_AVX2]] inline bool longMantissaValue(const char* p, const char* end, std::uint64_t first,
+                                                std::uint64_t last, int lastDigits,
+                                                std::int64_t power, bool negative, double& value) {
+  const int extra = decimalDigits(first | 1) + lastDigits - 19;
+  const int dropped = extra > 0 ? extra : 0;
+  const std::uint64_t kept = tenthsOf(last, static_cast<unsigned>(dropped));
+  const bool truncated = kept * kIntegerPowersOfTen[dropped] != last;
+  const std::uint64_t mantissa = first * kIntegerPowersOfTen[lastDigits - dropped] + kept;
+  const std::int64_t exponent = power + dropped;
+  const auto divisorPower = static_cast<std::uint64_t>(-exponent);
+  if (divisorPower <= kLargestExactPower &&
+      quotientByResidual(mantissa, static_cast<unsigned>(divisorPower), truncated, negative, value))
+      [[likely]] {
+    return true;
+  }
+  return roundedLongValue(p, end, mantissa, exponent, truncated, negative, value);
+}
 
 // The bytes of a field between the blanks around it: the mask of its bytes, and its first and
 // last byte. Without kBlanks, the whole field. A blank inside the number is none of the bytes a

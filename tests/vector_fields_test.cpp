@@ -1,15 +1,18 @@
 // The vector field readers against the plain one, field by field, over a million generated
 // fields of every length up to 40 bytes: the same verdict and the same bits, for each reader and
-// its variant with blanks, with arbitrary bytes around the field.
+// its variant with blanks, with arbitrary bytes around the field. Their arithmetic for long
+// mantissas against the standard library's conversion, on numbers near halfway between doubles.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <bit>
+#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "data/number_scan.h"
 #include "data/number_scan_avx2.h"
@@ -119,6 +122,92 @@ TEST(VectorFields, AgreeWithThePlainReaderOnEveryField) {
       ADD_FAILURE() << "reader " << static_cast<int>(reader) << " on \"" << field
                     << "\": " << (ok ? std::to_string(value) : "refused") << ", the plain reader "
                     << (expectedOk ? std::to_string(expected) : "refused");
+    }
+  }
+}
+
+// The double nearest to a decimal text, by the standard library.
+double nearest(const std::string& text) {
+  double value = 0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
+}
+
+using Wide = unsigned __int128;
+
+// A whole number within a few units of the midpoint of two neighbouring doubles times 10^m, of
+// 19 digits: an odd multiple of half an ulp, times 5^m, shifted into [10^18, 10^19).
+std::uint64_t nearMidpoint(Rng& rng, unsigned m) {
+  Wide scaled = ((rng() >> 10) | (std::uint64_t{1} << 53)) | 1;
+  for (unsigned i = 0; i < m; ++i) scaled *= 5;
+  const Wide low = Wide{1000000000000000000};
+  while (scaled < low) scaled <<= 1;
+  while (scaled >= 10 * low) scaled >>= 1;
+  const auto delta = static_cast<std::int64_t>(rng() % 5) - 2;
+  return static_cast<std::uint64_t>(scaled) + static_cast<std::uint64_t>(delta);
+}
+
+[[VELOPLOT_AVX2]] bool quotient(std::uint64_t mantissa, unsigned m, bool truncated, bool negative,
+                                double& value) {
+  return number_scan::quotientByResidual(mantissa, m, truncated, negative, value);
+}
+
+[[VELOPLOT_AVX2]] std::uint64_t tenths(std::uint64_t n, unsigned k) {
+  return number_scan::tenthsOf(n, k);
+}
+
+TEST(VectorFields, QuotientsOfLongMantissasRoundAsTheirTextDoes) {
+  if (!number_scan::processorHasVectorReaders()) GTEST_SKIP() << "no AVX2 on this processor";
+  Rng rng(1209);
+  int failures = 0;
+  int decidedAtRandom = 0;
+  constexpr int kCases = 400'000;
+  for (int i = 0; i < kCases && failures < 10; ++i) {
+    const bool atRandom = i % 2 == 0;
+    const auto m = static_cast<unsigned>(rng() % 23);
+    const std::uint64_t mantissa =
+        atRandom ? rng() % 10000000000000000000u + 1 : nearMidpoint(rng, m);
+    const bool negative = i % 3 == 0;
+    const std::string sign = negative ? "-" : "";
+    for (const bool truncated : {false, true}) {
+      if (truncated && mantissa < 1000000000000000000u) continue;
+      double value = 0;
+      if (!quotient(mantissa, m, truncated, negative, value)) continue;
+      decidedAtRandom += atRandom && !truncated;
+      const std::string digits = sign + std::to_string(mantissa);
+      const std::vector<std::string> texts =
+          truncated ? std::vector<std::string>{digits + "0001e-" + std::to_string(m + 4),
+                                               digits + "9999e-" + std::to_string(m + 4)}
+                    : std::vector<std::string>{digits + "e-" + std::to_string(m)};
+      for (const std::string& text : texts) {
+        if (std::bit_cast<std::uint64_t>(value) == std::bit_cast<std::uint64_t>(nearest(text))) {
+          continue;
+        }
+        ++failures;
+        ADD_FAILURE() << text << (truncated ? " (truncated)" : "") << ": " << value
+                      << ", the standard library " << nearest(text);
+      }
+    }
+  }
+  // Nearly every number decides by the residual; the rest take the slow way.
+  EXPECT_GT(decidedAtRandom, kCases / 2 * 99 / 100);
+}
+
+TEST(VectorFields, TenthsByMultiplication) {
+  if (!number_scan::processorHasVectorReaders()) GTEST_SKIP() << "no AVX2 on this processor";
+  Rng rng(54);
+  constexpr std::uint64_t kLimit = std::uint64_t{1} << 54;
+  for (unsigned k = 0; k <= 16; ++k) {
+    const std::uint64_t power = number_scan::kIntegerPowersOfTen[k];
+    std::vector<std::uint64_t> numbers = {0, 1, power - 1, power, power + 1, kLimit - 1};
+    for (int i = 0; i < 20'000; ++i) {
+      const std::uint64_t multiple = (rng() % (kLimit / power)) * power;
+      numbers.insert(numbers.end(), {rng() % kLimit, multiple, multiple + power - 1});
+      if (multiple > 0) numbers.push_back(multiple - 1);
+    }
+    for (const std::uint64_t n : numbers) {
+      if (n >= kLimit) continue;
+      ASSERT_EQ(tenths(n, k), n / power) << n << " / 10^" << k;
     }
   }
 }
