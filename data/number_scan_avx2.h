@@ -248,7 +248,7 @@ inline std::int64_t exponentValue(const char* end, std::uint64_t count) {
 }
 
 // mantissa / 10^m with its sign, m from 0 to 22, correctly rounded for a mantissa of any size
-// below 10^19, without the wide multiplications of the general rounding. The quotient of the
+// below 2^64 - 2^11, without the wide multiplications of the general rounding. The quotient of the
 // mantissa's nearest double, corrected once, is checked against the exact residual
 // mantissa - quotient * 10^m, which fused multiply-adds give without error for a quotient this
 // close: within half an ulp, times 10^m, the quotient is the nearest double.
@@ -304,18 +304,32 @@ inline std::int64_t exponentValue(const char* end, std::uint64_t count) {
   return guess + (value >= kIntegerPowersOfTen[guess]);
 }
 
+// Below this, a first part times 10^16 plus the 16 digits behind it fits 64 bits.
+inline constexpr std::uint64_t kLargestFirstPart = 1843;
+
 // The number made of a first part and `lastDigits` digits behind it (the last part's value),
-// times 10^power: 15 or 16 digits in the last part, 16 at most in the first. Its 19 leading
-// digits make the mantissa, with no branch on how many there are.
+// times 10^power: 15 or 16 digits in the last part, 16 at most in the first. A mantissa that
+// fits 64 bits is exact; a longer one keeps 19 leading digits.
 [[VELOPLOT_AVX2]] inline bool longMantissaValue(const char* p, const char* end, std::uint64_t first,
                                                 std::uint64_t last, int lastDigits,
                                                 std::int64_t power, bool negative, double& value) {
-  const int extra = decimalDigits(first | 1) + lastDigits - 19;
-  const int dropped = extra > 0 ? extra : 0;
-  const std::uint64_t kept = tenthsOf(last, static_cast<unsigned>(dropped));
-  const bool truncated = kept * kIntegerPowersOfTen[dropped] != last;
-  const std::uint64_t mantissa = first * kIntegerPowersOfTen[lastDigits - dropped] + kept;
-  const std::int64_t exponent = power + dropped;
+  std::uint64_t mantissa = first * kIntegerPowersOfTen[lastDigits] + last;
+  std::int64_t exponent = power;
+  bool truncated = false;
+  if (first <= kLargestFirstPart) {
+    // Integers and mantissas of up to 15 digits, mostly short numbers with blanks around them,
+    // cost one conversion; a column of 16 and 17 digits never takes this branch, so that it
+    // does not mispredict on which of them is below 2^53.
+    if ((mantissa >> 50) == 0 || power == 0) {
+      return scaledValue(p, end, mantissa, power, negative, value);
+    }
+  } else {
+    const auto dropped = static_cast<unsigned>(decimalDigits(first) + lastDigits - 19);
+    const std::uint64_t kept = tenthsOf(last, dropped);
+    truncated = kept * kIntegerPowersOfTen[dropped] != last;
+    mantissa = first * kIntegerPowersOfTen[lastDigits - dropped] + kept;
+    exponent += dropped;
+  }
   const auto divisorPower = static_cast<std::uint64_t>(-exponent);
   if (divisorPower <= kLargestExactPower &&
       quotientByResidual(mantissa, static_cast<unsigned>(divisorPower), truncated, negative, value))

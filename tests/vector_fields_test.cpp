@@ -162,11 +162,12 @@ TEST(VectorFields, QuotientsOfLongMantissasRoundAsTheirTextDoes) {
   int failures = 0;
   int decidedAtRandom = 0;
   constexpr int kCases = 400'000;
+  // That of 20 digits the readers make before they cut mantissas to 19.
+  constexpr std::uint64_t kLargestMantissa = 18439999999999999999u;
   for (int i = 0; i < kCases && failures < 10; ++i) {
     const bool atRandom = i % 2 == 0;
     const auto m = static_cast<unsigned>(rng() % 23);
-    const std::uint64_t mantissa =
-        atRandom ? rng() % 10000000000000000000u + 1 : nearMidpoint(rng, m);
+    const std::uint64_t mantissa = atRandom ? rng() % kLargestMantissa + 1 : nearMidpoint(rng, m);
     const bool negative = i % 3 == 0;
     const std::string sign = negative ? "-" : "";
     for (const bool truncated : {false, true}) {
