@@ -68,9 +68,9 @@ struct VectorTables {
   // reciprocals[m]: 10^-m rounded, m from 0 to 22.
   std::array<double, 23> reciprocals;
   // For n below 2^54 and k from 1 to 16, n / 10^k is the high word of n * tenthsFactor[k]
-  // shifted right by tenthsShift[k]: the factor is 2^(64 + shift) / 10^k rounded up, with a
-  // shift that leaves 10 bits more than n has, which keeps its error below what could reach the
-  // next integer.
+  // shifted right by tenthsShift[k]: the factor is 2^(64 + shift) / 10^k rounded up, with
+  // 64 + shift at least 54 plus the bits of 10^k, so that the factor's excess, times any such n,
+  // stays below what could carry the product to the next integer.
   std::array<std::uint64_t, 17> tenthsFactor;
   std::array<std::uint8_t, 17> tenthsShift;
 };
@@ -247,28 +247,39 @@ inline std::int64_t exponentValue(const char* end, std::uint64_t count) {
   return k == 0 ? n : quotient;
 }
 
+// A whole number below 2^64 - 2^11 as high + low exactly, high its nearest double, with no branch
+// on its size: a number of 64 bits is halved for the signed conversion, its last bit kept as a
+// sticky one, so that doubling the half's nearest double rounds once.
+struct SplitNumber {
+  double high, low;
+};
+
+[[VELOPLOT_AVX2]] inline SplitNumber splitNumber(std::uint64_t n) {
+  const std::uint64_t above = n >> 63;
+  const std::uint64_t halved = (n >> above) | (n & above);
+  const __m128d halvedNearest = _mm_set_sd(static_cast<double>(static_cast<std::int64_t>(halved)));
+  // A half just below 2^63 rounds to 2^63, which the conversion back gives as its one value out
+  // of range, 0x8000000000000000: 2^63 itself, unsigned.
+  const auto halvedInteger = static_cast<std::uint64_t>(_mm_cvttsd_si64(halvedNearest));
+  const auto highBits = std::bit_cast<std::uint64_t>(_mm_cvtsd_f64(halvedNearest)) + (above << 52);
+  return {std::bit_cast<double>(highBits),
+          static_cast<double>(static_cast<std::int64_t>(n - (halvedInteger << above)))};
+}
+
 // mantissa / 10^m with its sign, m from 0 to 22, correctly rounded for a mantissa of any size
 // below 2^64 - 2^11, without the wide multiplications of the general rounding. The quotient of the
 // mantissa's nearest double, corrected once, is checked against the exact residual
 // mantissa - quotient * 10^m, which fused multiply-adds give without error for a quotient this
 // close: within half an ulp, times 10^m, the quotient is the nearest double.
-// With `truncated`, the mantissa holds the 19 leading digits of a longer number, which lies
-// strictly between it and its successor; the quotient is then that of the whole interval.
+// With `truncated`, the mantissa holds the 19 leading digits (at least 10^18) of a longer number,
+// which lies strictly between it and its successor; the quotient is then the double that every
+// number between them rounds to.
 // False where the residual cannot decide: a tie or a near one, bounds that round apart, a
 // quotient that is a power of two (the ulp below it is half), a mantissa of zero. The caller then
 // takes the general rounding.
 [[VELOPLOT_AVX2]] inline bool quotientByResidual(std::uint64_t mantissa, unsigned m, bool truncated,
                                                  bool negative, double& value) {
-  // mantissa = high + low exactly. A mantissa of 64 bits is halved for the signed conversion,
-  // its last bit kept as a sticky one, so that doubling the half's nearest double is exact.
-  const std::uint64_t above = mantissa >> 63;
-  const std::uint64_t halved = (mantissa >> above) | (mantissa & above);
-  const auto halvedNearest = static_cast<double>(static_cast<std::int64_t>(halved));
-  const double high =
-      std::bit_cast<double>(std::bit_cast<std::uint64_t>(halvedNearest) + (above << 52));
-  const std::uint64_t highInteger =
-      static_cast<std::uint64_t>(static_cast<std::int64_t>(halvedNearest)) << above;
-  const auto low = static_cast<double>(static_cast<std::int64_t>(mantissa - highInteger));
+  const auto [high, low] = splitNumber(mantissa);
 
   const __m128d divisor = _mm_set_sd(kExactPowersOfTen[m]);
   const __m128d highPart = _mm_set_sd(high);
@@ -318,11 +329,13 @@ inline constexpr std::uint64_t kLargestFirstPart = 1843;
   bool truncated = false;
   if (first <= kLargestFirstPart) {
     // Integers and mantissas of up to 15 digits, mostly short numbers with blanks around them,
-    // cost one conversion; a column of 16 and 17 digits never takes this branch, so that it
+    // cost one conversion; a column of 16 and 17 digits never takes these branches, so that it
     // does not mispredict on which of them is below 2^53.
-    if ((mantissa >> 50) == 0 || power == 0) {
-      return scaledValue(p, end, mantissa, power, negative, value);
+    if (power == 0) {
+      value = withSign(splitNumber(mantissa).high, negative);
+      return true;
     }
+    if ((mantissa >> 50) == 0) return scaledValue(p, end, mantissa, power, negative, value);
   } else {
     const auto dropped = static_cast<unsigned>(decimalDigits(first) + lastDigits - 19);
     const std::uint64_t kept = tenthsOf(last, dropped);

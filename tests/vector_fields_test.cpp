@@ -194,6 +194,52 @@ TEST(VectorFields, QuotientsOfLongMantissasRoundAsTheirTextDoes) {
   EXPECT_GT(decidedAtRandom, kCases / 2 * 99 / 100);
 }
 
+[[VELOPLOT_AVX2]] number_scan::SplitNumber split(std::uint64_t n) {
+  return number_scan::splitNumber(n);
+}
+
+TEST(VectorFields, WholeNumbersOfSixtyFourBits) {
+  if (!number_scan::processorHasVectorReaders()) GTEST_SKIP() << "no AVX2 on this processor";
+  constexpr std::uint64_t kHalf = std::uint64_t{1} << 63;
+  constexpr std::uint64_t kLargest = ~std::uint64_t{0} - 2048;
+  std::vector<std::uint64_t> numbers = {0,
+                                        1,
+                                        (std::uint64_t{1} << 53) + 1,
+                                        (std::uint64_t{1} << 62) - 1,
+                                        kHalf / 2,
+                                        kHalf - 1,
+                                        kHalf - 512,
+                                        kHalf - 513,
+                                        kHalf,
+                                        kHalf + 1,
+                                        kHalf + 1024,
+                                        kHalf + 1025,
+                                        kLargest};
+  Rng rng(63);
+  for (int i = 0; i < 100'000; ++i) numbers.push_back(std::min(rng() >> (rng() % 64), kLargest));
+  for (const std::uint64_t n : numbers) {
+    const auto [high, low] = split(n);
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(high),
+              std::bit_cast<std::uint64_t>(static_cast<double>(n)))
+        << n;
+    ASSERT_EQ(static_cast<Wide>(high) + static_cast<Wide>(static_cast<std::int64_t>(low)), n) << n;
+  }
+  // Mantissas around 2^63, where the nearest double is 2^63 itself, and at the largest one.
+  for (const std::uint64_t mantissa : {kHalf - 1, kHalf - 256, kHalf - 512, kHalf - 513, kHalf,
+                                       kHalf + 1, std::uint64_t{18439999999999999999u}}) {
+    for (unsigned m = 0; m <= 22; ++m) {
+      for (const bool truncated : {false, true}) {
+        double value = 0;
+        if (!quotient(mantissa, m, truncated, false, value)) continue;
+        const std::string digits = std::to_string(mantissa) + (truncated ? "5" : "");
+        const std::string text = digits + "e-" + std::to_string(m + truncated);
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(value), std::bit_cast<std::uint64_t>(nearest(text)))
+            << text;
+      }
+    }
+  }
+}
+
 TEST(VectorFields, TenthsByMultiplication) {
   if (!number_scan::processorHasVectorReaders()) GTEST_SKIP() << "no AVX2 on this processor";
   Rng rng(54);
