@@ -15,14 +15,6 @@ namespace {
 
 }  // namespace
 
-[[VELOPLOT_AVX2, gnu::noinline]] bool roundedLongValue(const char* start, const char* end,
-                                                       std::uint64_t mantissa, std::int64_t power,
-                                                       bool truncated, bool negative,
-                                                       double& value) {
-  if (truncated) return truncatedValue(start, end, mantissa, power, true, negative, value);
-  return scaledValue(start, end, mantissa, power, negative, value);
-}
-
 [[VELOPLOT_AVX2, gnu::noinline]] bool readOtherForm(const char* p, const char* end, double& value) {
   return readOtherField<readAnyFormTrimmed>(p, end, value);
 }

@@ -301,14 +301,6 @@ struct SplitNumber {
   return decided;
 }
 
-// mantissa x 10^power where the mantissa holds the leading digits of the number in [start, end)
-// and `truncated` says that nonzero digits followed them, when quotientByResidual did not
-// decide it. Out of line: it is rare.
-[[VELOPLOT_AVX2, gnu::noinline]] bool roundedLongValue(const char* start, const char* end,
-                                                       std::uint64_t mantissa, std::int64_t power,
-                                                       bool truncated, bool negative,
-                                                       double& value);
-
 // Decimal digits of a value above 0.
 [[VELOPLOT_AVX2]] inline int decimalDigits(std::uint64_t value) {
   const int guess = (static_cast<int>(highestBit(value) + 1) * 1233) >> 12;
@@ -349,7 +341,7 @@ inline constexpr std::uint64_t kLargestFirstPart = 1843;
       [[likely]] {
     return true;
   }
-  return roundedLongValue(p, end, mantissa, exponent, truncated, negative, value);
+  return truncatedValue(p, end, mantissa, exponent, truncated, negative, value);
 }
 
 // The bytes of a field between the blanks around it: the mask of its bytes, and its first and
