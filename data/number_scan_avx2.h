@@ -316,10 +316,11 @@ inline constexpr std::uint64_t kLargestFirstPart = 1843;
 [[VELOPLOT_AVX2]] inline bool longMantissaValue(const char* p, const char* end, std::uint64_t first,
                                                 std::uint64_t last, int lastDigits,
                                                 std::int64_t power, bool negative, double& value) {
-  std::uint64_t mantissa = first * kIntegerPowersOfTen[lastDigits] + last;
+  std::uint64_t mantissa;
   std::int64_t exponent = power;
   bool truncated = false;
   if (first <= kLargestFirstPart) {
+    mantissa = first * kIntegerPowersOfTen[lastDigits] + last;
     // Integers and mantissas of up to 15 digits, mostly short numbers with blanks around them,
     // cost one conversion; a column of 16 and 17 digits never takes these branches, so that it
     // does not mispredict on which of them is below 2^53.
