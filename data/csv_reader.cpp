@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <span>
 #include <vector>
 
 #include "data/large_pages.h"
 #include "data/number_scan.h"
 #include "data/number_scan_avx2.h"
+#include "data/page_warmer.h"
 #include "data/value_ranges.h"
 
 namespace {
@@ -30,6 +32,11 @@ constexpr std::size_t kFrontPaddingBytes = 32;
 // so that a header of many names cannot claim much memory.
 constexpr std::size_t kStageBytes = std::size_t{256} << 10;
 constexpr std::size_t kMostStageRows = 32;
+// A file whose columns take at least this much fresh memory has their pages warmed on another
+// core, at most kWarmAheadBytes ahead of the reader in all (each column its share), so that the
+// table's peak memory grows by about that much.
+constexpr std::size_t kWarmedColumnBytes = std::size_t{64} << 20;
+constexpr std::size_t kWarmAheadBytes = std::size_t{8} << 20;
 
 enum class Fault { None, InvalidValue, TooManyValues, NotEnoughValues, InvalidCharacter };
 
@@ -266,6 +273,8 @@ struct Reader {
   std::vector<StoredValue> lineValues;
   // Per column: the vector reader of its fields (see chooseFieldReaders).
   std::vector<ColumnForm> forms;
+  // Stopped before any column moves and when the load ends.
+  PageWarmerHandle warmer;
 };
 
 // The stage's rows appended to the columns, the ranges of a block they complete, and an empty
@@ -275,6 +284,7 @@ void flushStage(Reader& reader, DataTable& table) {
   const std::size_t staged = rows.count - rows.stageStart;
   for (std::size_t j = 0; j < table.columns.size(); ++j) {
     std::vector<double>& column = table.columns[j];
+    if (column.size() + staged > column.capacity()) reader.warmer.reset();
     const double* before = column.data();
     column.insert(column.end(), rows.out[j], rows.out[j] + staged);
     if (column.data() != before) {
@@ -290,6 +300,7 @@ void flushStage(Reader& reader, DataTable& table) {
   }
   rows.stageStart = rows.count;
   rows.room = rows.count + rows.stageRows;
+  if (reader.warmer) notePagesWritten(*reader.warmer, rows.count * sizeof(double));
 }
 
 [[gnu::noinline]] void flushStageOutOfLine(Reader& reader, DataTable& table) {
@@ -716,6 +727,20 @@ void CsvReaderStateDeleter::operator()(CsvReaderState* state) const {
 
 namespace {
 
+// Only a file's columns: a load of text in memory is how parsing alone is measured, on one core.
+void warmColumns(CsvReaderState& state, DataTable& table) {
+  if (state.source.file == nullptr || table.columns.empty()) return;
+  std::vector<std::span<std::byte>> regions;
+  std::size_t reservedBytes = 0;
+  for (std::vector<double>& column : table.columns) {
+    regions.push_back(std::as_writable_bytes(std::span(column.data(), column.capacity())));
+    reservedBytes += regions.back().size();
+  }
+  if (reservedBytes < kWarmedColumnBytes) return;
+  const std::size_t aheadBytes = kWarmAheadBytes / regions.size();
+  state.reader.warmer = startPageWarmer(std::move(regions), aheadBytes);
+}
+
 void startDataLines(CsvReaderState& state, DataTable& table) {
   const std::uint64_t headerBytes = bytesConsumed(state.source, state.window);
   const std::uint64_t remainingBytes =
@@ -724,6 +749,7 @@ void startDataLines(CsvReaderState& state, DataTable& table) {
                            ? kDefaultReservedRows
                            : estimateRows(state.window, remainingBytes, table.names.size()));
   makeStage(state.reader.rows, table.columns.size());
+  warmColumns(state, table);
 }
 
 // Reads what the window holds: the header until it is complete, then data lines.
@@ -739,9 +765,11 @@ void readWindow(CsvLoad& load, CsvReaderState& state) {
       return;
     case Progress::Finished:
       finishTable(state.reader, load.table);
+      state.reader.warmer.reset();
       load.status = CsvStatus::Loaded;
       return;
     case Progress::Failed:
+      state.reader.warmer.reset();
       keepValuesBeforeFault(state.reader, load.table);
       load.message = faultText(fault) + std::to_string(state.reader.line) + ".";
       load.status = CsvStatus::Failed;

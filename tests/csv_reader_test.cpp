@@ -243,6 +243,31 @@ TEST(CsvReaderMemory, FallsBackToGrowingWhenTheHintIsWrongOrMissing) {
   EXPECT_EQ(small.table.columns[0].capacity(), 10000u);
 }
 
+// Columns big enough to have their pages warmed on another core, read whole, and read with a
+// hint that falls short, so that they move while the warmer runs.
+TEST(CsvReaderMemory, ColumnsWarmedAheadKeepEveryValue) {
+  const int rows = 6000000;
+  std::string text = "a,b\n";
+  text.reserve(std::size_t{rows} * 12);
+  for (int i = 0; i < rows; ++i) {
+    text += std::to_string(i % 100003);
+    text += ',';
+    text += std::to_string(i / 7);
+    text += '\n';
+  }
+  for (const std::uint64_t hint : {text.size(), text.size() * 3 / 4}) {
+    Outcome outcome;
+    ASSERT_TRUE(readCsvThroughFile(text, kCsvBlockBytes, outcome.table, outcome.message, hint));
+    const Column& a = outcome.table.columns[0];
+    const Column& b = outcome.table.columns[1];
+    ASSERT_EQ(a.size(), static_cast<std::size_t>(rows));
+    ASSERT_EQ(b.size(), static_cast<std::size_t>(rows));
+    int wrong = 0;
+    for (int i = 0; i < rows; ++i) wrong += a[i] != i % 100003 || b[i] != i / 7;
+    EXPECT_EQ(wrong, 0) << hint;
+  }
+}
+
 // A size hint far beyond memory (a wrong size from the system, or a file that shrank) must not
 // stop a file that fits. The sanitizers stop the process on such a request instead of failing it.
 #ifndef __SANITIZE_ADDRESS__
