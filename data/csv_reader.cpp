@@ -10,6 +10,7 @@
 #include "data/number_scan.h"
 #include "data/number_scan_avx2.h"
 #include "data/page_warmer.h"
+#include "data/read_ahead.h"
 #include "data/value_ranges.h"
 
 namespace {
@@ -25,6 +26,11 @@ constexpr std::size_t kDefaultReservedRows = 10000;
 constexpr std::size_t kPaddingBytes = 64;
 // Readable bytes before every window: a field is read with loads that end at its end.
 constexpr std::size_t kFrontPaddingBytes = 32;
+// A file of at least this size is read a block ahead on a thread of its own, each block with
+// room before it for the unread end of the block before (up to kLineRoomBytes; a longer line
+// ends the read-ahead).
+constexpr std::uint64_t kReadAheadFileBytes = std::uint64_t{16} << 20;
+constexpr std::size_t kLineRoomBytes = std::size_t{64} << 10;
 // Values are stored in a stage of a few rows of every column before they are appended to the
 // columns: the columns of a big table start at the same place in their pages, so that storing
 // row by row into many of them at once would evict each cache line before it is full, and
@@ -67,6 +73,7 @@ struct Source {
   std::string_view text;
   std::size_t blockBytes = kCsvBlockBytes;
   std::vector<char> buffer;
+  ReadAheadHandle readAhead;
   const char* windowStart = nullptr;  // where the bytes of the current window begin
   std::uint64_t windowOffset = 0;     // the input offset of windowStart
 };
@@ -99,12 +106,37 @@ void setWindow(Source& source, Window& window, const char* start, std::size_t by
   window = {start, start + bytes, final};
 }
 
+// The next block of the read-ahead behind the kept bytes, in the buffer it was read into. A line
+// longer than the room before the block ends the read-ahead, so that the rest of it is read in
+// one go as readMore reads it.
+void takeReadAhead(Source& source, Window& window, std::uint64_t consumed, std::size_t kept) {
+  const std::span<char> block = nextBlock(*source.readAhead);
+  const bool last = block.size() < source.blockBytes;
+  if (kept <= kLineRoomBytes) {
+    if (kept > 0) std::memcpy(block.data() - kept, window.pos, kept);
+    std::memset(block.data() + block.size(), 0, kPaddingBytes);
+    tradeBlock(*source.readAhead, source.buffer);
+    if (last) source.readAhead.reset();
+    setWindow(source, window, block.data() - kept, kept + block.size(), last, consumed);
+    return;
+  }
+  char* const data = bufferFor(source, window.pos, kept, block.size());
+  std::memcpy(data + kept, block.data(), block.size());
+  source.readAhead.reset();
+  std::memset(data + kept + block.size(), 0, kPaddingBytes);
+  setWindow(source, window, data, kept + block.size(), last, consumed);
+}
+
 // Keeps the unconsumed bytes and reads behind them. A line longer than a block makes the next
 // read as long as the line, so even a huge line is read in linear time.
 void readMore(Source& source, Window& window) {
   const std::uint64_t consumed = source.windowStart ? bytesConsumed(source, window) : 0;
   const std::size_t kept = static_cast<std::size_t>(window.end - window.pos);
   const std::size_t wanted = std::max(source.blockBytes, kept);
+  if (source.readAhead) {
+    takeReadAhead(source, window, consumed, kept);
+    return;
+  }
   if (source.file != nullptr) {
     char* const data = bufferFor(source, window.pos, kept, wanted);
     const std::size_t got = std::fread(data + kept, 1, wanted, source.file);
@@ -766,10 +798,12 @@ void readWindow(CsvLoad& load, CsvReaderState& state) {
     case Progress::Finished:
       finishTable(state.reader, load.table);
       state.reader.warmer.reset();
+      state.source.readAhead.reset();
       load.status = CsvStatus::Loaded;
       return;
     case Progress::Failed:
       state.reader.warmer.reset();
+      state.source.readAhead.reset();
       keepValuesBeforeFault(state.reader, load.table);
       load.message = faultText(fault) + std::to_string(state.reader.line) + ".";
       load.status = CsvStatus::Failed;
@@ -797,6 +831,10 @@ CsvLoad beginCsvLoad(std::FILE* file, std::uint64_t expectedBytes, std::size_t b
   load.reader->source.file = file;
   load.reader->source.blockBytes = std::max<std::size_t>(blockBytes, 1);
   load.reader->expectedBytes = expectedBytes;
+  if (expectedBytes >= kReadAheadFileBytes) {
+    load.reader->source.readAhead = startReadAhead(
+        file, load.reader->source.blockBytes, kFrontPaddingBytes + kLineRoomBytes, kPaddingBytes);
+  }
   return load;
 }
 

@@ -268,6 +268,30 @@ TEST(CsvReaderMemory, ColumnsWarmedAheadKeepEveryValue) {
   }
 }
 
+// A file big enough to be read a block ahead on another thread, in blocks of a few sizes: a line
+// longer than the room kept before a block (which ends the read-ahead) and a fault at the end
+// read as they do in memory.
+TEST(CsvReaderReadAhead, ReadsAsTextInMemoryDoes) {
+  std::string text = "a,b\n";
+  for (int i = 0; text.size() < (std::size_t{18} << 20); ++i) {
+    text += std::to_string(i) + "," + std::to_string(i * 0.25) + "\n";
+    if (i == 500000) text += "7" + std::string(100000, ' ') + ",8\n";
+  }
+  for (const std::string_view end : {"", "1,2,3\n"}) {
+    const std::string file = text + std::string(end);
+    const Outcome inMemory = read(file);
+    EXPECT_EQ(inMemory.ok, end.empty());
+    for (const std::size_t blockBytes : {std::size_t{65537}, kCsvBlockBytes}) {
+      Outcome fromFile;
+      fromFile.ok =
+          readCsvThroughFile(file, blockBytes, fromFile.table, fromFile.message, file.size());
+      EXPECT_EQ(fromFile.ok, inMemory.ok) << blockBytes;
+      EXPECT_EQ(fromFile.message, inMemory.message) << blockBytes;
+      EXPECT_TRUE(fromFile.table.columns == inMemory.table.columns) << blockBytes;
+    }
+  }
+}
+
 // A size hint far beyond memory (a wrong size from the system, or a file that shrank) must not
 // stop a file that fits. The sanitizers stop the process on such a request instead of failing it.
 #ifndef __SANITIZE_ADDRESS__
