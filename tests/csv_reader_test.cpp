@@ -243,6 +243,9 @@ TEST(CsvReaderMemory, FallsBackToGrowingWhenTheHintIsWrongOrMissing) {
   EXPECT_EQ(small.table.columns[0].capacity(), 10000u);
 }
 
+// The reader's helper threads run on Linux only (elsewhere these would only repeat, slowly, what
+// the tests above show).
+#if defined(__linux__)
 // Columns big enough to have their pages warmed on another core, read whole, and read with a
 // hint that falls short, so that they move while the warmer runs.
 TEST(CsvReaderMemory, ColumnsWarmedAheadKeepEveryValue) {
@@ -291,6 +294,7 @@ TEST(CsvReaderReadAhead, ReadsAsTextInMemoryDoes) {
     }
   }
 }
+#endif
 
 // A size hint far beyond memory (a wrong size from the system, or a file that shrank) must not
 // stop a file that fits. The sanitizers stop the process on such a request instead of failing it.
