@@ -6,13 +6,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <limits>
-#include <mutex>
-#include <system_error>
-#include <thread>
 
+#include "data/helper_thread.h"
 #include "data/page_warmer.h"
 
 namespace {
@@ -23,14 +20,11 @@ struct PageWarmer {
   std::vector<std::span<std::byte>> regions;
   std::size_t aheadBytes = 0;
   std::size_t longestRegion = 0;
-  std::mutex mutex;
-  std::condition_variable progress;
-  std::size_t written = 0;  // under mutex
-  bool stopping = false;    // under mutex
+  HelperThread helper;
+  std::size_t written = 0;  // under helper.mutex
   // The writer wakes the warmer only once it reaches this offset, so that most notes cost one
   // load and one compare.
   std::atomic<std::size_t> wakeAt = kNever;
-  std::thread thread;
 };
 
 namespace {
@@ -49,8 +43,8 @@ bool populate(std::span<std::byte> region, std::size_t from, std::size_t to) {
 
 void warm(PageWarmer& warmer) {
   std::size_t warmed = 0;
-  std::unique_lock lock(warmer.mutex);
-  while (!warmer.stopping && warmed < warmer.longestRegion) {
+  std::unique_lock lock(warmer.helper.mutex);
+  while (!warmer.helper.stopping && warmed < warmer.longestRegion) {
     const std::size_t target = std::min(warmer.written + warmer.aheadBytes, warmer.longestRegion);
     if (target > warmed) {
       lock.unlock();
@@ -62,19 +56,14 @@ void warm(PageWarmer& warmer) {
     // Woken again once the writer has used half of what lies warm ahead of it.
     warmer.wakeAt.store(warmed - std::min(warmed, warmer.aheadBytes / 2),
                         std::memory_order_relaxed);
-    warmer.progress.wait(lock);
+    warmer.helper.changed.wait(lock);
   }
 }
 
 }  // namespace
 
 void PageWarmerStopper::operator()(PageWarmer* warmer) const {
-  {
-    const std::lock_guard lock(warmer->mutex);
-    warmer->stopping = true;
-  }
-  warmer->progress.notify_one();
-  warmer->thread.join();
+  stopHelper(warmer->helper);
   delete warmer;
 }
 
@@ -88,10 +77,8 @@ PageWarmerHandle startPageWarmer(std::vector<std::span<std::byte>> regions,
   for (const std::span<std::byte> region : warmer->regions) {
     warmer->longestRegion = std::max(warmer->longestRegion, region.size());
   }
-  try {
-    warmer->thread = std::thread(warm, std::ref(*warmer));
-  } catch (const std::system_error&) {
-    delete warmer;  // no thread to be had: the reader goes on without one
+  if (!startHelper(warmer->helper, [warmer] { warm(*warmer); })) {
+    delete warmer;  // the reader goes on without one
     return nullptr;
   }
   return PageWarmerHandle(warmer);
@@ -101,8 +88,8 @@ void notePagesWritten(PageWarmer& warmer, std::size_t writtenBytes) {
   if (writtenBytes < warmer.wakeAt.load(std::memory_order_relaxed)) return;
   warmer.wakeAt.store(kNever, std::memory_order_relaxed);
   {
-    const std::lock_guard lock(warmer.mutex);
+    const std::lock_guard lock(warmer.helper.mutex);
     warmer.written = writtenBytes;
   }
-  warmer.progress.notify_one();
+  warmer.helper.changed.notify_one();
 }

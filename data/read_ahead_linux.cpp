@@ -1,12 +1,9 @@
 // Linux side of the read-ahead: a thread that reads each block into a buffer of its own and
 // hands it over whole, so that neither side copies the other's bytes.
 #include <algorithm>
-#include <condition_variable>
-#include <mutex>
 #include <new>
-#include <system_error>
-#include <thread>
 
+#include "data/helper_thread.h"
 #include "data/read_ahead.h"
 
 struct ReadAhead {
@@ -14,27 +11,25 @@ struct ReadAhead {
   std::size_t blockBytes = 0;
   std::size_t roomBefore = 0;
   std::size_t roomAfter = 0;
-  std::mutex mutex;
-  std::condition_variable changed;
-  // Under mutex: the storage to read the next block into, once hasBuffer; the block read, once
-  // hasBlock, until the caller trades it.
+  HelperThread helper;
+  // Under helper.mutex: the storage to read the next block into, once hasBuffer; the block read,
+  // once hasBlock, until the caller trades it.
   std::vector<char> filling;
   bool hasBuffer = true;
   std::vector<char> block;
   std::size_t blockSize = 0;
   bool hasBlock = false;
   bool outOfMemory = false;
-  bool stopping = false;
-  std::thread thread;
 };
 
 namespace {
 
 void readBlocks(ReadAhead& readAhead) {
-  std::unique_lock lock(readAhead.mutex);
+  std::unique_lock lock(readAhead.helper.mutex);
   for (;;) {
-    readAhead.changed.wait(lock, [&] { return readAhead.stopping || readAhead.hasBuffer; });
-    if (readAhead.stopping) return;
+    readAhead.helper.changed.wait(lock,
+                                  [&] { return readAhead.helper.stopping || readAhead.hasBuffer; });
+    if (readAhead.helper.stopping) return;
     std::vector<char> buffer = std::move(readAhead.filling);
     readAhead.hasBuffer = false;
     lock.unlock();
@@ -53,7 +48,7 @@ void readBlocks(ReadAhead& readAhead) {
     readAhead.blockSize = got;
     readAhead.outOfMemory = outOfMemory;
     readAhead.hasBlock = true;
-    readAhead.changed.notify_all();
+    readAhead.helper.changed.notify_all();
     if (got < readAhead.blockBytes) return;
   }
 }
@@ -61,12 +56,7 @@ void readBlocks(ReadAhead& readAhead) {
 }  // namespace
 
 void ReadAheadStopper::operator()(ReadAhead* readAhead) const {
-  {
-    const std::lock_guard lock(readAhead->mutex);
-    readAhead->stopping = true;
-  }
-  readAhead->changed.notify_all();
-  readAhead->thread.join();
+  stopHelper(readAhead->helper);
   delete readAhead;
 }
 
@@ -77,18 +67,16 @@ ReadAheadHandle startReadAhead(std::FILE* file, std::size_t blockBytes, std::siz
   readAhead->blockBytes = blockBytes;
   readAhead->roomBefore = roomBefore;
   readAhead->roomAfter = roomAfter;
-  try {
-    readAhead->thread = std::thread(readBlocks, std::ref(*readAhead));
-  } catch (const std::system_error&) {
-    delete readAhead;  // no thread to be had: the reader reads the file itself
+  if (!startHelper(readAhead->helper, [readAhead] { readBlocks(*readAhead); })) {
+    delete readAhead;  // the reader reads the file itself
     return nullptr;
   }
   return ReadAheadHandle(readAhead);
 }
 
 std::span<char> nextBlock(ReadAhead& readAhead) {
-  std::unique_lock lock(readAhead.mutex);
-  readAhead.changed.wait(lock, [&] { return readAhead.hasBlock; });
+  std::unique_lock lock(readAhead.helper.mutex);
+  readAhead.helper.changed.wait(lock, [&] { return readAhead.hasBlock; });
   // Reported where the caller's own allocation would have failed.
   if (readAhead.outOfMemory) throw std::bad_alloc();
   return {readAhead.block.data() + readAhead.roomBefore, readAhead.blockSize};
@@ -96,7 +84,7 @@ std::span<char> nextBlock(ReadAhead& readAhead) {
 
 void tradeBlock(ReadAhead& readAhead, std::vector<char>& buffer) {
   {
-    const std::lock_guard lock(readAhead.mutex);
+    const std::lock_guard lock(readAhead.helper.mutex);
     buffer.swap(readAhead.block);
     readAhead.hasBlock = false;
     if (readAhead.blockSize == readAhead.blockBytes) {
@@ -104,5 +92,5 @@ void tradeBlock(ReadAhead& readAhead, std::vector<char>& buffer) {
       readAhead.hasBuffer = true;
     }
   }
-  readAhead.changed.notify_all();
+  readAhead.helper.changed.notify_all();
 }
