@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Whole loads of the same tables, timed side by side in one run: veloplot-render --print-state (our
-# start-up: read, scale, print the state; parsing on one thread, a big file read ahead and the
-# columns' pages warmed on others) against nodejs-polars readCSV and DuckDB read_csv, each asked
-# for every column's minimum and maximum (both on every core), and pandas read_csv (one thread).
+# start-up on one thread: read, scale, print the state) against nodejs-polars readCSV and DuckDB
+# read_csv, each asked for every column's minimum and maximum (both on every core), and pandas
+# read_csv (one thread).
 #   bench/compare_loaders.sh [RUNS] [TABLE...]
 # Defaults: 3 runs of mixed, ints, flights and flights-30M. A TABLE is a name in the corpus folder
 # ($VELOPLOT_CORPUS, or else veloplot-corpus in the temporary folder; missing corpus tables and

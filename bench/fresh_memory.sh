@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Where the CPU time of a whole-file load goes, on all its threads, by perf's CPU-clock samples (a
-# software clock, so it works in virtual machines without hardware counters): the reader's own
-# code, the kernel handing out fresh pages for the columns (faults on anonymous memory, or the
-# requests that back the columns' pages ahead of the reader; mostly zeroing them), reading the
+# Where the time of a whole-file load goes, by perf's CPU-clock samples (a software clock, so it
+# works in virtual machines without hardware counters): the reader's own code, the kernel handing
+# out fresh pages for the columns (faults on anonymous memory, mostly zeroing them), reading the
 # file, and the rest of the kernel (program start, file-backed faults, freeing at exit). Each
 # table is loaded twice: right after a load of the same table, whose freed pages the next one
 # reuses, and after a pause of PAUSE seconds (8), in which this machine's host takes freed memory
@@ -59,8 +58,6 @@ for table in "${tables[@]}"; do
       function tally(   kind) {
         if (chain ~ / exc_page_fault/) {
           kind = chain ~ / (do_fault|filemap_[a-z_]*) / ? "kernel" : "fresh"
-        } else if (chain ~ / do_madvise/) {
-          kind = "fresh"
         } else if (chain ~ / (ksys_read|vfs_read) /) {
           kind = "reading"
         } else if (innermost ~ /^ffffffff/) {

@@ -3,14 +3,11 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
-#include <span>
 #include <vector>
 
 #include "data/large_pages.h"
 #include "data/number_scan.h"
 #include "data/number_scan_avx2.h"
-#include "data/page_warmer.h"
-#include "data/read_ahead.h"
 #include "data/value_ranges.h"
 
 namespace {
@@ -26,11 +23,6 @@ constexpr std::size_t kDefaultReservedRows = 10000;
 constexpr std::size_t kPaddingBytes = 64;
 // Readable bytes before every window: a field is read with loads that end at its end.
 constexpr std::size_t kFrontPaddingBytes = 32;
-// A file of at least this size is read a block ahead on a thread of its own, each block with
-// room before it for the unread end of the block before (up to kLineRoomBytes; a longer line
-// ends the read-ahead).
-constexpr std::uint64_t kReadAheadFileBytes = std::uint64_t{16} << 20;
-constexpr std::size_t kLineRoomBytes = std::size_t{64} << 10;
 // Values are stored in a stage of a few rows of every column before they are appended to the
 // columns: the columns of a big table start at the same place in their pages, so that storing
 // row by row into many of them at once would evict each cache line before it is full, and
@@ -38,11 +30,6 @@ constexpr std::size_t kLineRoomBytes = std::size_t{64} << 10;
 // so that a header of many names cannot claim much memory.
 constexpr std::size_t kStageBytes = std::size_t{256} << 10;
 constexpr std::size_t kMostStageRows = 32;
-// A file whose columns take at least this much fresh memory has their pages warmed on another
-// core, at most kWarmAheadBytes ahead of the reader in all (each column its share), so that the
-// table's peak memory grows by about that much.
-constexpr std::size_t kWarmedColumnBytes = std::size_t{64} << 20;
-constexpr std::size_t kWarmAheadBytes = std::size_t{8} << 20;
 
 enum class Fault { None, InvalidValue, TooManyValues, NotEnoughValues, InvalidCharacter };
 
@@ -73,7 +60,6 @@ struct Source {
   std::string_view text;
   std::size_t blockBytes = kCsvBlockBytes;
   std::vector<char> buffer;
-  ReadAheadHandle readAhead;
   const char* windowStart = nullptr;  // where the bytes of the current window begin
   std::uint64_t windowOffset = 0;     // the input offset of windowStart
 };
@@ -106,37 +92,12 @@ void setWindow(Source& source, Window& window, const char* start, std::size_t by
   window = {start, start + bytes, final};
 }
 
-// The next block of the read-ahead behind the kept bytes, in the buffer it was read into. A line
-// longer than the room before the block ends the read-ahead, so that the rest of it is read in
-// one go as readMore reads it.
-void takeReadAhead(Source& source, Window& window, std::uint64_t consumed, std::size_t kept) {
-  const std::span<char> block = nextBlock(*source.readAhead);
-  const bool last = block.size() < source.blockBytes;
-  if (kept <= kLineRoomBytes) {
-    if (kept > 0) std::memcpy(block.data() - kept, window.pos, kept);
-    std::memset(block.data() + block.size(), 0, kPaddingBytes);
-    tradeBlock(*source.readAhead, source.buffer);
-    if (last) source.readAhead.reset();
-    setWindow(source, window, block.data() - kept, kept + block.size(), last, consumed);
-    return;
-  }
-  char* const data = bufferFor(source, window.pos, kept, block.size());
-  std::memcpy(data + kept, block.data(), block.size());
-  source.readAhead.reset();
-  std::memset(data + kept + block.size(), 0, kPaddingBytes);
-  setWindow(source, window, data, kept + block.size(), last, consumed);
-}
-
 // Keeps the unconsumed bytes and reads behind them. A line longer than a block makes the next
 // read as long as the line, so even a huge line is read in linear time.
 void readMore(Source& source, Window& window) {
   const std::uint64_t consumed = source.windowStart ? bytesConsumed(source, window) : 0;
   const std::size_t kept = static_cast<std::size_t>(window.end - window.pos);
   const std::size_t wanted = std::max(source.blockBytes, kept);
-  if (source.readAhead) {
-    takeReadAhead(source, window, consumed, kept);
-    return;
-  }
   if (source.file != nullptr) {
     char* const data = bufferFor(source, window.pos, kept, wanted);
     const std::size_t got = std::fread(data + kept, 1, wanted, source.file);
@@ -305,8 +266,6 @@ struct Reader {
   std::vector<StoredValue> lineValues;
   // Per column: the vector reader of its fields (see chooseFieldReaders).
   std::vector<ColumnForm> forms;
-  // Stopped before any column moves and when the load ends.
-  PageWarmerHandle warmer;
 };
 
 // The stage's rows appended to the columns, the ranges of a block they complete, and an empty
@@ -316,7 +275,6 @@ void flushStage(Reader& reader, DataTable& table) {
   const std::size_t staged = rows.count - rows.stageStart;
   for (std::size_t j = 0; j < table.columns.size(); ++j) {
     std::vector<double>& column = table.columns[j];
-    if (column.size() + staged > column.capacity()) reader.warmer.reset();
     const double* before = column.data();
     column.insert(column.end(), rows.out[j], rows.out[j] + staged);
     if (column.data() != before) {
@@ -332,7 +290,6 @@ void flushStage(Reader& reader, DataTable& table) {
   }
   rows.stageStart = rows.count;
   rows.room = rows.count + rows.stageRows;
-  if (reader.warmer) notePagesWritten(*reader.warmer, rows.count * sizeof(double));
 }
 
 [[gnu::noinline]] void flushStageOutOfLine(Reader& reader, DataTable& table) {
@@ -759,20 +716,6 @@ void CsvReaderStateDeleter::operator()(CsvReaderState* state) const {
 
 namespace {
 
-// Only a file's columns: a load of text in memory is how parsing alone is measured, on one core.
-void warmColumns(CsvReaderState& state, DataTable& table) {
-  if (state.source.file == nullptr || table.columns.empty()) return;
-  std::vector<std::span<std::byte>> regions;
-  std::size_t reservedBytes = 0;
-  for (std::vector<double>& column : table.columns) {
-    regions.push_back(std::as_writable_bytes(std::span(column.data(), column.capacity())));
-    reservedBytes += regions.back().size();
-  }
-  if (reservedBytes < kWarmedColumnBytes) return;
-  const std::size_t aheadBytes = kWarmAheadBytes / regions.size();
-  state.reader.warmer = startPageWarmer(std::move(regions), aheadBytes);
-}
-
 void startDataLines(CsvReaderState& state, DataTable& table) {
   const std::uint64_t headerBytes = bytesConsumed(state.source, state.window);
   const std::uint64_t remainingBytes =
@@ -781,7 +724,6 @@ void startDataLines(CsvReaderState& state, DataTable& table) {
                            ? kDefaultReservedRows
                            : estimateRows(state.window, remainingBytes, table.names.size()));
   makeStage(state.reader.rows, table.columns.size());
-  warmColumns(state, table);
 }
 
 // Reads what the window holds: the header until it is complete, then data lines.
@@ -797,13 +739,9 @@ void readWindow(CsvLoad& load, CsvReaderState& state) {
       return;
     case Progress::Finished:
       finishTable(state.reader, load.table);
-      state.reader.warmer.reset();
-      state.source.readAhead.reset();
       load.status = CsvStatus::Loaded;
       return;
     case Progress::Failed:
-      state.reader.warmer.reset();
-      state.source.readAhead.reset();
       keepValuesBeforeFault(state.reader, load.table);
       load.message = faultText(fault) + std::to_string(state.reader.line) + ".";
       load.status = CsvStatus::Failed;
@@ -831,10 +769,6 @@ CsvLoad beginCsvLoad(std::FILE* file, std::uint64_t expectedBytes, std::size_t b
   load.reader->source.file = file;
   load.reader->source.blockBytes = std::max<std::size_t>(blockBytes, 1);
   load.reader->expectedBytes = expectedBytes;
-  if (expectedBytes >= kReadAheadFileBytes) {
-    load.reader->source.readAhead = startReadAhead(
-        file, load.reader->source.blockBytes, kFrontPaddingBytes + kLineRoomBytes, kPaddingBytes);
-  }
   return load;
 }
 

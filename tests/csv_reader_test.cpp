@@ -243,59 +243,6 @@ TEST(CsvReaderMemory, FallsBackToGrowingWhenTheHintIsWrongOrMissing) {
   EXPECT_EQ(small.table.columns[0].capacity(), 10000u);
 }
 
-// The reader's helper threads run on Linux only (elsewhere these would only repeat, slowly, what
-// the tests above show).
-#if defined(__linux__)
-// Columns big enough to have their pages warmed on another core, read whole, and read with a
-// hint that falls short, so that they move while the warmer runs.
-TEST(CsvReaderMemory, ColumnsWarmedAheadKeepEveryValue) {
-  const int rows = 6000000;
-  std::string text = "a,b\n";
-  text.reserve(std::size_t{rows} * 12);
-  for (int i = 0; i < rows; ++i) {
-    text += std::to_string(i % 100003);
-    text += ',';
-    text += std::to_string(i / 7);
-    text += '\n';
-  }
-  for (const std::uint64_t hint : {text.size(), text.size() * 3 / 4}) {
-    Outcome outcome;
-    ASSERT_TRUE(readCsvThroughFile(text, kCsvBlockBytes, outcome.table, outcome.message, hint));
-    const Column& a = outcome.table.columns[0];
-    const Column& b = outcome.table.columns[1];
-    ASSERT_EQ(a.size(), static_cast<std::size_t>(rows));
-    ASSERT_EQ(b.size(), static_cast<std::size_t>(rows));
-    int wrong = 0;
-    for (int i = 0; i < rows; ++i) wrong += a[i] != i % 100003 || b[i] != i / 7;
-    EXPECT_EQ(wrong, 0) << hint;
-  }
-}
-
-// A file big enough to be read a block ahead on another thread, in blocks of a few sizes: a line
-// longer than the room kept before a block (which ends the read-ahead) and a fault at the end
-// read as they do in memory.
-TEST(CsvReaderReadAhead, ReadsAsTextInMemoryDoes) {
-  std::string text = "a,b\n";
-  for (int i = 0; text.size() < (std::size_t{18} << 20); ++i) {
-    text += std::to_string(i) + "," + std::to_string(i * 0.25) + "\n";
-    if (i == 500000) text += "7" + std::string(100000, ' ') + ",8\n";
-  }
-  for (const std::string_view end : {"", "1,2,3\n"}) {
-    const std::string file = text + std::string(end);
-    const Outcome inMemory = read(file);
-    EXPECT_EQ(inMemory.ok, end.empty());
-    for (const std::size_t blockBytes : {std::size_t{65537}, kCsvBlockBytes}) {
-      Outcome fromFile;
-      fromFile.ok =
-          readCsvThroughFile(file, blockBytes, fromFile.table, fromFile.message, file.size());
-      EXPECT_EQ(fromFile.ok, inMemory.ok) << blockBytes;
-      EXPECT_EQ(fromFile.message, inMemory.message) << blockBytes;
-      EXPECT_TRUE(fromFile.table.columns == inMemory.table.columns) << blockBytes;
-    }
-  }
-}
-#endif
-
 // A size hint far beyond memory (a wrong size from the system, or a file that shrank) must not
 // stop a file that fits. The sanitizers stop the process on such a request instead of failing it.
 #ifndef __SANITIZE_ADDRESS__
