@@ -245,6 +245,9 @@ struct Rows {
   std::size_t stageRows = 0;
   std::vector<double> stage;  // stageRows rows of every column, a column's rows together
   std::vector<double*> out;
+  // Per column, the range of the block's rows flushed so far, where stages are whole strides of
+  // a running range; else a block's range is taken from its column once the block is complete.
+  std::vector<RunningRange> ranges;
 };
 
 // The vector reader that a column's fields get: the integer reader where they are short
@@ -273,6 +276,9 @@ struct Reader {
 void flushStage(Reader& reader, DataTable& table) {
   Rows& rows = reader.rows;
   const std::size_t staged = rows.count - rows.stageStart;
+  // Only the last flush, of the last block, may be short of a stage.
+  const bool runningRanges = !rows.ranges.empty() && staged == rows.stageRows;
+  const bool blockStarts = rows.stageStart == rows.blockStart;
   for (std::size_t j = 0; j < table.columns.size(); ++j) {
     std::vector<double>& column = table.columns[j];
     const double* before = column.data();
@@ -280,11 +286,17 @@ void flushStage(Reader& reader, DataTable& table) {
     if (column.data() != before) {
       adviseLargePages(column.data(), column.capacity() * sizeof(double));
     }
+    if (runningRanges && blockStarts) {
+      startRange(rows.ranges[j], rows.out[j], staged);
+    } else if (runningRanges) {
+      extendRange(rows.ranges[j], rows.out[j], staged);
+    }
   }
   if (rows.count == rows.blockStart + kRangeBlockRows) {
     for (std::size_t j = 0; j < table.columns.size(); ++j) {
       table.blockRanges[j].push_back(
-          rangeOf(table.columns[j].data() + rows.blockStart, kRangeBlockRows));
+          rows.ranges.empty() ? rangeOf(table.columns[j].data() + rows.blockStart, kRangeBlockRows)
+                              : finishRange(rows.ranges[j]));
     }
     rows.blockStart = rows.count;
   }
@@ -307,6 +319,7 @@ void makeStage(Rows& rows, std::size_t columnCount) {
   for (std::size_t j = 0; j < columnCount; ++j)
     rows.out[j] = rows.stage.data() + j * rows.stageRows;
   rows.room = rows.stageRows;
+  if (rows.stageRows % kRangeStride == 0) rows.ranges.resize(columnCount);
 }
 
 void completeRow(Reader& reader, DataTable& table) {

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <string>
 #include <vector>
@@ -14,15 +17,31 @@
 
 namespace {
 
+// To the bit: a zero's sign shows in the scale the range makes.
+bool sameRange(ValueRange a, ValueRange b) {
+  return std::bit_cast<std::uint64_t>(a.smallest) == std::bit_cast<std::uint64_t>(b.smallest) &&
+         std::bit_cast<std::uint64_t>(a.largest) == std::bit_cast<std::uint64_t>(b.largest);
+}
+
 bool sameRanges(const std::vector<ValueRange>& a, const std::vector<ValueRange>& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const bool bothNaN = std::isnan(a[i].smallest) && std::isnan(b[i].smallest);
-    if (!bothNaN && (a[i].smallest != b[i].smallest || a[i].largest != b[i].largest)) {
-      return false;
-    }
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), sameRange);
+}
+
+// A run whose smallest (or, for odd seeds, largest) value is zero, with zeros of both signs in
+// every lane after a first value that is not zero: which zero comes out depends on the lane each
+// value goes to. Some runs hold infinities and NaNs too.
+std::vector<double> zerosOfBothSigns(std::size_t count, unsigned seed) {
+  const double side = seed % 2 == 0 ? 1.0 : -1.0;
+  std::vector<double> values(count);
+  values[0] = side;
+  for (std::size_t i = 1; i < count; ++i) {
+    const unsigned draw = (static_cast<unsigned>(i) * 2654435761u + seed * 97u) >> 9;
+    values[i] = draw % 2 == 0 ? 0.0 : -0.0;
+    if (draw % 11 == 0) values[i] = side * 2.5;
+    if (seed % 4 == 1 && draw % 37 == 0) values[i] = side * std::numeric_limits<double>::infinity();
+    if (seed % 4 == 3 && draw % 53 == 0) values[i] = std::numeric_limits<double>::quiet_NaN();
   }
-  return true;
+  return values;
 }
 
 // Rows of plain lines, with now and then a line the reader reads character by character (blanks
@@ -49,6 +68,60 @@ TEST(BlockRanges, TheReadersAreThoseOfItsColumns) {
       EXPECT_EQ(table.columns[j].size(), rows);
       EXPECT_TRUE(coversRows(table.blockRanges[j], rows)) << rows;
       EXPECT_TRUE(sameRanges(table.blockRanges[j], blockRangesOf(table.columns[j]))) << rows;
+    }
+  }
+}
+
+// Runs taken a stage at a time, two lanes a register or four, give rangeOf's range of the whole
+// run to the bit.
+TEST(BlockRanges, ARunningRangeIsRangeOfTheWholeRun) {
+  for (unsigned seed = 0; seed < 12; ++seed) {
+    const std::vector<double> values = zerosOfBothSigns(512 + 8 * seed, seed);
+    setFourWideRanges(false);
+    const ValueRange whole = rangeOf(values.data(), values.size());
+    for (const bool fourWide : {false, true}) {
+      setFourWideRanges(fourWide);
+      EXPECT_TRUE(sameRange(rangeOf(values.data(), values.size()), whole)) << seed;
+      for (const std::size_t stage : {8, 16, 32, 64}) {
+        RunningRange running;
+        startRange(running, values.data(), stage);
+        for (std::size_t i = stage; i < values.size(); i += stage) {
+          extendRange(running, values.data() + i, std::min(stage, values.size() - i));
+        }
+        EXPECT_TRUE(sameRange(finishRange(running), whole)) << seed << " " << stage;
+      }
+    }
+  }
+  setFourWideRanges(true);
+}
+
+// Blocks of zeros of both signs, as zerosOfBothSigns makes them, in few columns, whose ranges
+// the reader takes a stage at a time, and in so many that a stage holds fewer rows than a running
+// range takes at a time.
+TEST(BlockRanges, TheReadersKeepTheSignsOfZeros) {
+  for (const std::size_t columns : {3, 4200}) {
+    const std::size_t rows = columns == 3 ? 3 * kRangeBlockRows + 17 : kRangeBlockRows + 1;
+    std::vector<std::vector<double>> blocks;
+    for (std::size_t j = 0; j < columns; ++j) {
+      blocks.push_back(zerosOfBothSigns(kRangeBlockRows, static_cast<unsigned>(j % 3 * 2)));
+    }
+    std::string text;
+    for (std::size_t j = 0; j < columns; ++j) {
+      text += 'c' + std::to_string(j);
+      text += j + 1 < columns ? ',' : '\n';
+    }
+    for (std::size_t i = 0; i < rows; ++i) {
+      for (std::size_t j = 0; j < columns; ++j) {
+        const double value = blocks[j][i % kRangeBlockRows];
+        text += value != 0 ? std::to_string(value) : std::signbit(value) ? "-0" : "0.0";
+        text += j + 1 < columns ? ',' : '\n';
+      }
+    }
+    DataTable table;
+    std::string message;
+    ASSERT_TRUE(readCsvText(text, table, message)) << message;
+    for (std::size_t j = 0; j < columns; ++j) {
+      ASSERT_TRUE(sameRanges(table.blockRanges[j], blockRangesOf(table.columns[j]))) << j;
     }
   }
 }
