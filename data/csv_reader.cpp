@@ -373,11 +373,13 @@ void completeRow(Reader& reader, DataTable& table) {
 enum class Progress { Finished, NeedMore, Failed };
 
 // The field readers of a line loop: the plain one on every column; or one of the vector readers
-// on every column, or each column's own.
+// on every column (the short decimal reader also two fields at a time, where fields of up to 8
+// bytes are the rule), or each column's own.
 enum class Fields {
   Plain,
   ShortInteger,
   ShortDecimal,
+  ShortDecimalPairs,
   ShortDecimalBlanks,
   AnyForm,
   AnyFormBlanks,
@@ -398,7 +400,7 @@ bool readNumberField(const Reader& reader, std::size_t column, const char* p, co
   using number_scan::readShortDecimal;
   if constexpr (kFields == Fields::ShortInteger) {
     return number_scan::readShortInteger(p, end, value);
-  } else if constexpr (kFields == Fields::ShortDecimal) {
+  } else if constexpr (kFields == Fields::ShortDecimal || kFields == Fields::ShortDecimalPairs) {
     return readShortDecimal<false>(p, end, value, constants);
   } else if constexpr (kFields == Fields::ShortDecimalBlanks) {
     return readShortDecimal<true>(p, end, value, constants);
@@ -478,8 +480,9 @@ const char* nextSeparator(SeparatorCursor& cursor) {
   return separator;
 }
 
-// A line of n numbers, the common case, read field by field between its n separators; every
-// field is read before the line is judged, so that no branch waits on one field's form. Returns
+// A line of n numbers, the common case, read field by field between its n separators (short
+// decimals two at a time); every field is read before the line is judged, so that no branch
+// waits on one field's form. Returns
 // the line's line feed, or nullptr for a line with anything else (a blank line, an empty field,
 // a fault), which the plain algorithm then reads again from its start, with the cursor set anew.
 // The cursor never passes the line's line feed, so it stays within the window.
@@ -489,7 +492,21 @@ const char* readPlainLine(const char* p, SeparatorCursor& cursor, const Reader& 
                           const VectorConstants& constants) {
   bool plain = true;
   const std::size_t last = columnCount - 1;
-  for (std::size_t j = 0; j != last; ++j) {
+  std::size_t j = 0;
+#if defined(__x86_64__)
+  if constexpr (kFields == Fields::ShortDecimalPairs) {
+    for (; j + 2 <= last; j += 2) {
+      const char* const comma = nextSeparator<kFields>(cursor);
+      if (*comma == '\n') return nullptr;
+      const char* const nextComma = nextSeparator<kFields>(cursor);
+      if (*nextComma == '\n') return nullptr;
+      plain &= number_scan::readTwoShortDecimals(p, comma, comma + 1, nextComma, out[j][row],
+                                                 out[j + 1][row], constants);
+      p = nextComma + 1;
+    }
+  }
+#endif
+  for (; j != last; ++j) {
     const char* const comma = nextSeparator<kFields>(cursor);
     if (*comma == '\n') return nullptr;
     plain &= readNumberField<kFields>(reader, j, p, comma, out[j][row], constants);
@@ -530,12 +547,15 @@ const char* readPlainLines(const char* p, const char* stop, SeparatorCursor& cur
 // The vector reader of each column. The short decimal reader costs least but hands every other
 // form to a slower reader out of line; a column where more than one field in eight of the lines
 // sampled at the window's start has another form gets the reader of any form. Blanks around a
-// number take a few more steps, made only where a sampled field has them.
+// number take a few more steps, made only where a sampled field has them. Short decimals are
+// read in pairs where at most one sampled field in eight is longer than 8 bytes: a longer field
+// sends both of its pair to the reader of one.
 constexpr int kSampledLines = 64;
 
 struct SampledForms {
   int otherForms = 0;
   int decimals = 0;
+  int overEightBytes = 0;
   bool blanks = false;
 };
 
@@ -553,6 +573,7 @@ void sampleField(const char* p, const char* end, SampledForms& forms) {
   }
   forms.otherForms += stop - start > 15 || stop - digits - points < 1 || points > 1 || otherBytes;
   forms.decimals += points > 0 || stop - digits > 8;
+  forms.overEightBytes += stop - start > 8;
 }
 
 ColumnForm formOf(const SampledForms& sampled, int lines) {
@@ -561,6 +582,13 @@ ColumnForm formOf(const SampledForms& sampled, int lines) {
   if (sampled.blanks) return ColumnForm::ShortDecimalBlanks;
   return sampled.otherForms + sampled.decimals == 0 ? ColumnForm::ShortInteger
                                                     : ColumnForm::ShortDecimal;
+}
+
+bool fewOverEightBytes(const std::vector<SampledForms>& sampled, int lines) {
+  int over = 0;
+  for (const SampledForms& forms : sampled) over += forms.overEightBytes;
+  return std::size_t{8} * static_cast<std::size_t>(over) <=
+         sampled.size() * static_cast<std::size_t>(lines);
 }
 
 // The readers' mix for the window's lines.
@@ -588,7 +616,7 @@ Fields chooseFieldReaders(const char* p, const char* stop, Reader& reader,
     case ColumnForm::ShortInteger:
       return Fields::ShortInteger;
     case ColumnForm::ShortDecimal:
-      return Fields::ShortDecimal;
+      return fewOverEightBytes(sampled, lines) ? Fields::ShortDecimalPairs : Fields::ShortDecimal;
     case ColumnForm::ShortDecimalBlanks:
       return Fields::ShortDecimalBlanks;
     case ColumnForm::AnyForm:
@@ -662,6 +690,8 @@ Progress readDataLines(Window& window, Reader& reader, DataTable& table, Fault& 
         return readDataLinesVector<Fields::ShortInteger>(window, reader, table, fault);
       case Fields::ShortDecimal:
         return readDataLinesVector<Fields::ShortDecimal>(window, reader, table, fault);
+      case Fields::ShortDecimalPairs:
+        return readDataLinesVector<Fields::ShortDecimalPairs>(window, reader, table, fault);
       case Fields::ShortDecimalBlanks:
         return readDataLinesVector<Fields::ShortDecimalBlanks>(window, reader, table, fault);
       case Fields::AnyForm:

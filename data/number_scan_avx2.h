@@ -5,7 +5,9 @@
 // Three readers, chosen per column by the caller:
 // - readShortInteger takes an optional '-' and at most 8 digits, read as one word.
 // - readShortDecimal takes an optional '-' and at most 15 digits with at most one point, the
-//   form of most exported columns, whose value one division makes exact.
+//   form of most exported columns, whose value one division makes exact. readTwoShortDecimals
+//   reads two such fields at once, one in each half of the vector, where both have at most 8
+//   bytes: a table of many short columns costs half the steps a field.
 // - readAnyForm also takes an exponent mark with a sign and 1 to 4 digits, and fields of up to
 //   32 bytes; a column whose form changes from value to value takes it without mispredicted
 //   branches on the form.
@@ -73,6 +75,9 @@ struct VectorTables {
   // stays below what could carry the product to the next integer.
   std::array<std::uint64_t, 17> tenthsFactor;
   std::array<std::uint8_t, 17> tenthsShift;
+  // closeHalfPoint[h][q]: closePoint's shuffle for the half h of 16 bytes that holds 8 of its own
+  // (h = 0 the low half), over a point at byte q of the half, 8 for none.
+  std::array<std::array<std::uint64_t, 9>, 2> closeHalfPoint;
 };
 
 constexpr VectorTables vectorTables() {
@@ -88,6 +93,15 @@ constexpr VectorTables vectorTables() {
     tables.signedDivisors[2 * point] = divisor;
     tables.signedDivisors[2 * point + 1] = -divisor;
     tables.fraction[point] = static_cast<std::int8_t>(point < 16 ? 15 - point : 0);
+  }
+  for (int point = 0; point <= 8; ++point) {
+    for (int i = 0; i < 8; ++i) {
+      const int from = point < 8 && i <= point ? i - 1 : i;
+      for (int half = 0; half < 2; ++half) {
+        const auto byte = static_cast<std::uint64_t>(from < 0 ? 0x80 : from + 8 * half);
+        tables.closeHalfPoint[half][point] |= byte << (8 * i);
+      }
+    }
   }
   for (int n = 0; n <= 32; ++n) {
     tables.lastBits32[n] = static_cast<std::uint32_t>(~std::uint64_t{0} << (32 - n));
@@ -432,6 +446,55 @@ template <bool kBlanks>
   return true;
 }
 
+[[VELOPLOT_AVX2]] inline __m128i twoWords(std::uint64_t low, std::uint64_t high) {
+  return _mm_insert_epi64(_mm_cvtsi64_si128(static_cast<long long>(low)),
+                          static_cast<long long>(high), 1);
+}
+
+// The fields [p0, end0) and [p1, end1) of readTwoShortDecimals where both have at most 8 bytes,
+// or false. As readShortDecimalWhole, each in its half; the point of half h is at byte q of it,
+// where a mantissa of 16 bytes would have it at 8 + q, and takes the same divisor.
+[[VELOPLOT_AVX2, gnu::always_inline]] inline bool readTwoShortDecimalsWhole(
+    const char* p0, const char* end0, const char* p1, const char* end1, double& value0,
+    double& value1, const VectorConstants& k) {
+  const auto length0 = static_cast<std::uint64_t>(end0 - p0);
+  const auto length1 = static_cast<std::uint64_t>(end1 - p1);
+  if ((length0 - 1 >= 8) | (length1 - 1 >= 8)) return false;
+  const __m128i text = twoWords(loadEightBytes(end0 - 8), loadEightBytes(end1 - 8));
+  const std::uint64_t field0 = (0xFF00 >> length0) & 0xFF;
+  const std::uint64_t field1 = ((0xFF00 >> length1) & 0xFF) << 8;
+  const std::uint64_t first = (field0 & (0 - field0)) | (field1 & (0 - field1));
+  const std::uint64_t points = byteMask(_mm_cmpeq_epi8(text, k.point));
+  const std::uint64_t sign = byteMask(_mm_cmpeq_epi8(text, k.minus)) & first;
+  const __m128i values = _mm_sub_epi8(text, k.zero);
+  const __m128i isDigit = _mm_cmpeq_epi8(_mm_min_epu8(values, k.nine), values);
+  const std::uint64_t digits = byteMask(isDigit);
+  const std::uint64_t points0 = points & field0;
+  const std::uint64_t points1 = points & field1;
+  const std::uint64_t wrong = ((field0 | field1) & ~(digits | points | sign)) |
+                              (points0 & (points0 - 1)) | (points1 & (points1 - 1)) |
+                              ((points0 | points1) & first);
+  if ((wrong != 0) | ((digits & field0) == 0) | ((digits & field1) == 0)) return false;
+  const __m128i only = _mm_and_si128(_mm_and_si128(values, isDigit),
+                                     twoWords(kTopBytes[length0], kTopBytes[length1]));
+  const unsigned point0 = lowestBit(points0 | 0x100);
+  const unsigned point1 = lowestBit((points1 >> 8) | 0x100);
+  const __m128i closed = _mm_shuffle_epi8(only, twoWords(kVectorTables.closeHalfPoint[0][point0],
+                                                         kVectorTables.closeHalfPoint[1][point1]));
+  // As sixteenDigitsValue, which ends with the values of both halves' eight digits.
+  const __m128i pairs = _mm_maddubs_epi16(closed, _mm_set1_epi16(0x010A));
+  const __m128i fours = _mm_madd_epi16(pairs, _mm_set1_epi32(0x00010064));
+  const __m128i packed = _mm_packus_epi32(fours, fours);
+  const __m128i eights = _mm_madd_epi16(packed, _mm_set1_epi32(0x00012710));
+  const __m128d divisors = _mm_loadh_pd(
+      _mm_load_sd(&kVectorTables.signedDivisors[2 * (8 + point0) + ((sign & field0) != 0)]),
+      &kVectorTables.signedDivisors[2 * (8 + point1) + ((sign & field1) != 0)]);
+  const __m128d quotients = _mm_div_pd(_mm_cvtepi32_pd(eights), divisors);
+  _mm_storel_pd(&value0, quotients);
+  _mm_storeh_pd(&value1, quotients);
+  return true;
+}
+
 // The bytes of a number's kinds, one bit a byte.
 struct ByteKinds {
   std::uint64_t digits, points, marks, minus, signs, blanks;
@@ -565,6 +628,16 @@ template <bool kBlanks>
   if (readShortDecimalWhole<kBlanks>(p, end, value, k)) [[likely]]
     return true;
   return readOtherForm(p, end, value);
+}
+
+// Both fields as readShortDecimal reads each; true when both are read.
+[[VELOPLOT_AVX2]] inline bool readTwoShortDecimals(const char* p0, const char* end0, const char* p1,
+                                                   const char* end1, double& value0, double& value1,
+                                                   const VectorConstants& k) {
+  if (readTwoShortDecimalsWhole(p0, end0, p1, end1, value0, value1, k)) [[likely]]
+    return true;
+  const bool read0 = readShortDecimal<false>(p0, end0, value0, k);
+  return readShortDecimal<false>(p1, end1, value1, k) & read0;
 }
 
 template <bool kBlanks>

@@ -1,6 +1,7 @@
 // The vector field readers against the plain one, field by field, over a million generated
 // fields of every length up to 40 bytes: the same verdict and the same bits, for each reader and
-// its variant with blanks, with arbitrary bytes around the field. Their arithmetic for long
+// its variant with blanks, with arbitrary bytes around the field; and the reader of two short
+// decimals at once over a million pairs. Their arithmetic for long
 // mantissas against the standard library's conversion, on numbers near halfway between doubles.
 #include <gtest/gtest.h>
 
@@ -123,6 +124,51 @@ TEST(VectorFields, AgreeWithThePlainReaderOnEveryField) {
                     << "\": " << (ok ? std::to_string(value) : "refused") << ", the plain reader "
                     << (expectedOk ? std::to_string(expected) : "refused");
     }
+  }
+}
+
+[[VELOPLOT_AVX2]] bool readTwo(const char* p0, const char* end0, const char* p1, const char* end1,
+                               double& value0, double& value1) {
+  return number_scan::readTwoShortDecimals(p0, end0, p1, end1, value0, value1,
+                                           number_scan::vectorConstants());
+}
+
+bool sameBits(double a, double b) {
+  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
+
+// Mostly fields of at most 8 bytes, which the pair takes whole, cut from numbers and from other
+// fields; now and then a longer one, which sends both fields to the reader of one.
+std::string randomShortField(Rng& rng) {
+  const std::string field = rng() % 2 == 0 ? randomNumber(rng) : randomField(rng);
+  return rng() % 8 == 0 ? field : field.substr(0, 1 + rng() % 8);
+}
+
+TEST(VectorFields, TwoShortDecimalsAreReadAsEachAlone) {
+  if (!number_scan::processorHasVectorReaders()) GTEST_SKIP() << "no AVX2 on this processor";
+  Rng rng(20261210);
+  int failures = 0;
+  for (int i = 0; i < 1'000'000 && failures < 10; ++i) {
+    const std::string first = randomShortField(rng);
+    const std::string second = randomShortField(rng);
+    const PaddedField padded(first + "," + second, rng);
+    const char* const end0 = padded.begin + first.size();
+    double expected0 = 0;
+    double expected1 = 0;
+    const bool expectedOk = number_scan::readPlainField(padded.begin, end0, expected0) &
+                            number_scan::readPlainField(end0 + 1, padded.end, expected1);
+    double value0 = 0;
+    double value1 = 0;
+    const bool ok = readTwo(padded.begin, end0, end0 + 1, padded.end, value0, value1);
+    if (ok == expectedOk && (!ok || (sameBits(value0, expected0) && sameBits(value1, expected1)))) {
+      continue;
+    }
+    ++failures;
+    ADD_FAILURE() << "\"" << first << "\" and \"" << second << "\": "
+                  << (ok ? std::to_string(value0) + " and " + std::to_string(value1) : "refused")
+                  << ", the plain reader "
+                  << (expectedOk ? std::to_string(expected0) + " and " + std::to_string(expected1)
+                                 : "refused");
   }
 }
 
