@@ -2,13 +2,16 @@
 // other table in its folder (such as the flight tables of bench/fetch_flights.sh): the parsing of
 // a prefix with memory reused; the whole file as start-up loads it, back to back and after pauses
 // that let the host take back freed memory, each beside the cost of merely storing as many values
-// in fresh memory; then the literal reference reader on a prefix of two shapes, for the ratio.
+// in fresh memory; the general correctly rounded conversion alone on the prefix's fields, for
+// the floor of a loader built on it; then the literal reference reader on a prefix of two shapes,
+// for the ratio.
 // Run from a Release build; the summary table comes last.
 //
 // The folder is $VELOPLOT_CORPUS, or else veloplot-corpus in the temporary folder. Corpus tables
 // missing there are generated once (about 500 MB each) and kept for later runs.
 // $VELOPLOT_BENCH_PAUSE sets the pause in seconds (8; 0 leaves the paused loads out).
 #include <benchmark/benchmark.h>
+#include <fast_float/fast_float.h>
 #include <sys/resource.h>
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -248,6 +251,29 @@ void parseText(benchmark::State& state, const std::string* text, std::size_t val
   setProcessed(state, text->size(), values);
 }
 
+// Each field of the text's data lines converted in turn by the general conversion, blanks before
+// it skipped, its value summed, and nothing checked or stored.
+double convertFields(const std::string& text) {
+  const char* p = text.data() + text.find('\n') + 1;
+  const char* const end = text.data() + text.size();
+  double sum = 0;
+  while (p < end) {
+    while (*p == ' ' || *p == '\t') ++p;
+    double value = 0;
+    p = fast_float::from_chars(p, end, value).ptr;
+    sum += value;
+    // The text ends with a line feed, which stops this.
+    while (*p != ',' && *p != '\n') ++p;
+    ++p;
+  }
+  return sum;
+}
+
+void convertText(benchmark::State& state, const std::string* text, std::size_t values) {
+  for (auto _ : state) benchmark::DoNotOptimize(convertFields(*text));
+  setProcessed(state, text->size(), values);
+}
+
 // Per iteration.
 struct Timing {
   double cpuSeconds = 0;
@@ -303,17 +329,19 @@ void printSummary(const std::vector<Table>& tables, std::map<std::string, Timing
   std::printf(
       "\nMB = 10^6 bytes, Mv = 10^6 values; rates by CPU time, by wall time in parentheses.\n"
       "parsing: a prefix of up to %zu MB, memory reused; plain: the same with the plain field\n"
-      "reader on every column. whole file: the load as start-up does it,\n"
+      "reader on every column; convert: the general conversion alone on each field of the same\n"
+      "prefix, nothing checked or stored. whole file: the load as start-up does it,\n"
       "back to back, and after %d s pauses (by wall time alone: the host's backing of fresh\n"
       "memory stalls the guest without counting as its CPU time). store: filling as many\n"
       "values without parsing, just before, by wall time; fresh: its time outside its own code,\n"
       "handing out fresh pages, as a share of the load's wall time.\n\n",
       kPrefixBytes >> 20, pauseSeconds);
-  std::printf("%-12s %4s %4s | %-11s %4s %5s | %-11s %4s %5s %5s | %-6s %4s %5s %5s\n", "", "", "",
-              "parsing", "", "plain", "whole file", "", "", "", "paused", "", "", "");
-  std::printf("%-12s %4s %4s | %-11s %4s %5s | %-11s %4s %5s %5s | %-6s %4s %5s %5s\n", "table",
-              "MB", "Mv", "MB/s", "Mv/s", "MB/s", "MB/s", "Mv/s", "store", "fresh", "MB/s", "Mv/s",
-              "store", "fresh");
+  std::printf("%-12s %4s %4s | %-11s %4s %5s %7s | %-11s %4s %5s %5s | %-6s %4s %5s %5s\n", "", "",
+              "", "parsing", "", "plain", "convert", "whole file", "", "", "", "paused", "", "",
+              "");
+  std::printf("%-12s %4s %4s | %-11s %4s %5s %7s | %-11s %4s %5s %5s | %-6s %4s %5s %5s\n", "table",
+              "MB", "Mv", "MB/s", "Mv/s", "MB/s", "MB/s", "MB/s", "Mv/s", "store", "fresh", "MB/s",
+              "Mv/s", "store", "fresh");
   for (const Table& table : tables) {
     // Left out by a benchmark filter.
     if (!timings.contains(table.name + "/parse-prefix") &&
@@ -322,15 +350,17 @@ void printSummary(const std::vector<Table>& tables, std::map<std::string, Timing
     }
     const Timing parse = timings[table.name + "/parse-prefix"];
     const Timing plain = timings[table.name + "/parse-prefix-plain"];
+    const Timing convert = timings[table.name + "/convert-prefix"];
     const Timing whole = timings[table.name + "/whole-file"];
     const Timing paused = timings[table.name + "/whole-file-paused"];
     const double bytes = static_cast<double>(table.bytes);
     const double values = static_cast<double>(table.columns * table.rows);
-    std::printf("%-12s %4.0f %4.0f | %-11s %4s %5s | %-11s %4s %5s %5s | %6s %4s %5s %5s\n",
+    std::printf("%-12s %4.0f %4.0f | %-11s %4s %5s %7s | %-11s %4s %5s %5s | %6s %4s %5s %5s\n",
                 table.name.c_str(), bytes / 1e6, values / 1e6,
                 rates(static_cast<double>(table.prefix.size()), parse).c_str(),
                 rate(static_cast<double>(table.prefixValues), parse.cpuSeconds).c_str(),
                 rate(static_cast<double>(table.prefix.size()), plain.cpuSeconds).c_str(),
+                rate(static_cast<double>(table.prefix.size()), convert.cpuSeconds).c_str(),
                 rates(bytes, whole).c_str(), rate(values, whole.cpuSeconds).c_str(),
                 rate(bytes, whole.store.wallSeconds).c_str(), freshShare(whole).c_str(),
                 rate(bytes, paused.wallSeconds).c_str(), rate(values, paused.wallSeconds).c_str(),
@@ -397,6 +427,10 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark((table.name + "/parse-prefix-plain").c_str(),
                                  parseText<decltype(&readCsvTextPlainFields)>, &table.prefix,
                                  table.prefixValues, &readCsvTextPlainFields)
+        ->Iterations(20)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark((table.name + "/convert-prefix").c_str(), convertText,
+                                 &table.prefix, table.prefixValues)
         ->Iterations(20)
         ->Unit(benchmark::kMillisecond);
     if (table.referencePrefix.empty()) continue;
