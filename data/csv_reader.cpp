@@ -482,10 +482,10 @@ const char* nextSeparator(SeparatorCursor& cursor) {
 
 // A line of n numbers, the common case, read field by field between its n separators (short
 // decimals two at a time); every field is read before the line is judged, so that no branch
-// waits on one field's form. Returns
-// the line's line feed, or nullptr for a line with anything else (a blank line, an empty field,
-// a fault), which the plain algorithm then reads again from its start, with the cursor set anew.
-// The cursor never passes the line's line feed, so it stays within the window.
+// waits on one field's form. Returns the line's line feed, or nullptr for a line with anything
+// else (a blank line, an empty field, a fault), which the plain algorithm then reads again from
+// its start, with the cursor set anew. The cursor never passes the line's line feed, so it stays
+// within the window.
 template <Fields kFields>
 const char* readPlainLine(const char* p, SeparatorCursor& cursor, const Reader& reader,
                           std::size_t columnCount, double* const* out, std::size_t row,

@@ -155,8 +155,8 @@ TEST(VectorFields, TwoShortDecimalsAreReadAsEachAlone) {
     const char* const end0 = padded.begin + first.size();
     double expected0 = 0;
     double expected1 = 0;
-    const bool expectedOk = number_scan::readPlainField(padded.begin, end0, expected0) &
-                            number_scan::readPlainField(end0 + 1, padded.end, expected1);
+    const bool firstOk = number_scan::readPlainField(padded.begin, end0, expected0);
+    const bool expectedOk = number_scan::readPlainField(end0 + 1, padded.end, expected1) && firstOk;
     double value0 = 0;
     double value1 = 0;
     const bool ok = readTwo(padded.begin, end0, end0 + 1, padded.end, value0, value1);
