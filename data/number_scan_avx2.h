@@ -166,13 +166,18 @@ inline std::uint64_t runValue(std::uint64_t halves) {
   return (halves & 0xFFFFFFFF) * 100000000 + (halves >> 32);
 }
 
-// The value of sixteen digit values, one a byte, the most significant in byte 0.
-[[VELOPLOT_AVX2]] inline std::uint64_t sixteenDigitsValue(__m128i digits) {
+// Of sixteen digit values, one a byte, the most significant in byte 0: the values of the first
+// eight and of the last eight, in the two lowest 32-bit lanes.
+[[VELOPLOT_AVX2]] inline __m128i eightDigitsValues(__m128i digits) {
   const __m128i pairs = _mm_maddubs_epi16(digits, _mm_set1_epi16(0x010A));
   const __m128i fours = _mm_madd_epi16(pairs, _mm_set1_epi32(0x00010064));
   const __m128i packed = _mm_packus_epi32(fours, fours);
-  const __m128i eights = _mm_madd_epi16(packed, _mm_set1_epi32(0x00012710));
-  return runValue(static_cast<std::uint64_t>(_mm_cvtsi128_si64(eights)));
+  return _mm_madd_epi16(packed, _mm_set1_epi32(0x00012710));
+}
+
+// The value of sixteen digit values, one a byte, the most significant in byte 0.
+[[VELOPLOT_AVX2]] inline std::uint64_t sixteenDigitsValue(__m128i digits) {
+  return runValue(static_cast<std::uint64_t>(_mm_cvtsi128_si64(eightDigitsValues(digits))));
 }
 
 // Two runs of sixteen digit values summed in one pass: the values of their first and last eight
@@ -481,15 +486,10 @@ template <bool kBlanks>
   const unsigned point1 = lowestBit((points1 >> 8) | 0x100);
   const __m128i closed = _mm_shuffle_epi8(only, twoWords(kVectorTables.closeHalfPoint[0][point0],
                                                          kVectorTables.closeHalfPoint[1][point1]));
-  // As sixteenDigitsValue, which ends with the values of both halves' eight digits.
-  const __m128i pairs = _mm_maddubs_epi16(closed, _mm_set1_epi16(0x010A));
-  const __m128i fours = _mm_madd_epi16(pairs, _mm_set1_epi32(0x00010064));
-  const __m128i packed = _mm_packus_epi32(fours, fours);
-  const __m128i eights = _mm_madd_epi16(packed, _mm_set1_epi32(0x00012710));
   const __m128d divisors = _mm_loadh_pd(
       _mm_load_sd(&kVectorTables.signedDivisors[2 * (8 + point0) + ((sign & field0) != 0)]),
       &kVectorTables.signedDivisors[2 * (8 + point1) + ((sign & field1) != 0)]);
-  const __m128d quotients = _mm_div_pd(_mm_cvtepi32_pd(eights), divisors);
+  const __m128d quotients = _mm_div_pd(_mm_cvtepi32_pd(eightDigitsValues(closed)), divisors);
   _mm_storel_pd(&value0, quotients);
   _mm_storeh_pd(&value1, quotients);
   return true;
