@@ -250,12 +250,13 @@ struct Rows {
   std::vector<RunningRange> ranges;
 };
 
-// The vector reader that a column's fields get: the integer reader where they are short
+// The vector reader that a column's fields get: the integer readers where they are short or long
 // integers, the short decimal reader where they keep that form, the reader of any form where
 // they change it; the last two also in a variant that takes blanks around the number, where the
 // column has them.
 enum class ColumnForm : char {
   ShortInteger,
+  LongInteger,
   ShortDecimal,
   ShortDecimalBlanks,
   AnyForm,
@@ -378,6 +379,7 @@ enum class Progress { Finished, NeedMore, Failed };
 enum class Fields {
   Plain,
   ShortInteger,
+  LongInteger,
   ShortDecimal,
   ShortDecimalPairs,
   ShortDecimalBlanks,
@@ -400,6 +402,8 @@ bool readNumberField(const Reader& reader, std::size_t column, const char* p, co
   using number_scan::readShortDecimal;
   if constexpr (kFields == Fields::ShortInteger) {
     return number_scan::readShortInteger(p, end, value);
+  } else if constexpr (kFields == Fields::LongInteger) {
+    return number_scan::readLongInteger(p, end, value, constants);
   } else if constexpr (kFields == Fields::ShortDecimal || kFields == Fields::ShortDecimalPairs) {
     return readShortDecimal<false>(p, end, value, constants);
   } else if constexpr (kFields == Fields::ShortDecimalBlanks) {
@@ -412,6 +416,8 @@ bool readNumberField(const Reader& reader, std::size_t column, const char* p, co
     switch (reader.forms[column]) {
       case ColumnForm::ShortInteger:
         return number_scan::readShortInteger(p, end, value);
+      case ColumnForm::LongInteger:
+        return number_scan::readLongInteger(p, end, value, constants);
       case ColumnForm::ShortDecimal:
         return readShortDecimal<false>(p, end, value, constants);
       case ColumnForm::ShortDecimalBlanks:
@@ -546,7 +552,8 @@ const char* readPlainLines(const char* p, const char* stop, SeparatorCursor& cur
 #if defined(__x86_64__)
 // The vector reader of each column. The short decimal reader costs least but hands every other
 // form to a slower reader out of line; a column where more than one field in eight of the lines
-// sampled at the window's start has another form gets the reader of any form. Blanks around a
+// sampled at the window's start has another form gets the reader of any form, or the long
+// integer reader where at most one in eight is other than an integer it takes. Blanks around a
 // number take a few more steps, made only where a sampled field has them. Short decimals are
 // read in pairs where at most one sampled field in eight is longer than 8 bytes: a longer field
 // sends both of its pair to the reader of one.
@@ -554,6 +561,7 @@ constexpr int kSampledLines = 64;
 
 struct SampledForms {
   int otherForms = 0;
+  int otherThanIntegers = 0;  // other than '-' and 1 to 19 digits
   int decimals = 0;
   int overEightBytes = 0;
   bool blanks = false;
@@ -572,13 +580,19 @@ void sampleField(const char* p, const char* end, SampledForms& forms) {
     otherBytes |= *c != '.' && static_cast<unsigned char>(*c - '0') > 9;
   }
   forms.otherForms += stop - start > 15 || stop - digits - points < 1 || points > 1 || otherBytes;
+  forms.otherThanIntegers += stop - digits < 1 || stop - digits > 19 || points > 0 || otherBytes;
   forms.decimals += points > 0 || stop - digits > 8;
   forms.overEightBytes += stop - start > 8;
 }
 
 ColumnForm formOf(const SampledForms& sampled, int lines) {
-  const bool anyForm = sampled.otherForms * 8 > lines || fieldReading == FieldReading::AnyForm;
-  if (anyForm) return sampled.blanks ? ColumnForm::AnyFormBlanks : ColumnForm::AnyForm;
+  if (fieldReading == FieldReading::AnyForm) {
+    return sampled.blanks ? ColumnForm::AnyFormBlanks : ColumnForm::AnyForm;
+  }
+  if (sampled.otherForms * 8 > lines) {
+    if (sampled.blanks) return ColumnForm::AnyFormBlanks;
+    return sampled.otherThanIntegers * 8 > lines ? ColumnForm::AnyForm : ColumnForm::LongInteger;
+  }
   if (sampled.blanks) return ColumnForm::ShortDecimalBlanks;
   return sampled.otherForms + sampled.decimals == 0 ? ColumnForm::ShortInteger
                                                     : ColumnForm::ShortDecimal;
@@ -615,6 +629,8 @@ Fields chooseFieldReaders(const char* p, const char* stop, Reader& reader,
   switch (reader.forms[0]) {
     case ColumnForm::ShortInteger:
       return Fields::ShortInteger;
+    case ColumnForm::LongInteger:
+      return Fields::LongInteger;
     case ColumnForm::ShortDecimal:
       return fewOverEightBytes(sampled, lines) ? Fields::ShortDecimalPairs : Fields::ShortDecimal;
     case ColumnForm::ShortDecimalBlanks:
@@ -688,6 +704,8 @@ Progress readDataLines(Window& window, Reader& reader, DataTable& table, Fault& 
     switch (chooseFieldReaders(window.pos, last + 1, reader, table.columns.size())) {
       case Fields::ShortInteger:
         return readDataLinesVector<Fields::ShortInteger>(window, reader, table, fault);
+      case Fields::LongInteger:
+        return readDataLinesVector<Fields::LongInteger>(window, reader, table, fault);
       case Fields::ShortDecimal:
         return readDataLinesVector<Fields::ShortDecimal>(window, reader, table, fault);
       case Fields::ShortDecimalPairs:

@@ -2,8 +2,10 @@
 // classified sixteen or thirty-two at a time, the point is closed with one byte shuffle and the
 // digits are summed in four vector steps, with no branch on the field's form.
 //
-// Three readers, chosen per column by the caller:
+// Four readers, chosen per column by the caller:
 // - readShortInteger takes an optional '-' and at most 8 digits, read as one word.
+// - readLongInteger takes an optional '-' and at most 19 digits, which fit 64 bits: columns of
+//   identifiers and fine time stamps.
 // - readShortDecimal takes an optional '-' and at most 15 digits with at most one point, the
 //   form of most exported columns, whose value one division makes exact. readTwoShortDecimals
 //   reads two such fields at once, one in each half of the vector, where both have at most 8
@@ -47,8 +49,9 @@ inline bool processorHasVectorReaders() {
 
 // The readers' tables, in one object so that one address reaches them all.
 struct VectorTables {
-  // Loaded from lastBytes + n: 0xFF in the last n of 16 bytes.
+  // Loaded from lastBytes + n: 0xFF in the last n of 16 bytes; from lastBytes32 + n, of 32.
   std::array<std::uint8_t, 32> lastBytes;
+  std::array<std::uint8_t, 64> lastBytes32;
   // closePoint[q]: the byte shuffle that moves bytes 0 to q-1 up one place over a point at q,
   // so that the digits on both sides of it meet; a zero comes in at byte 0. closePoint[16], for
   // no point, leaves every byte in place.
@@ -83,6 +86,7 @@ struct VectorTables {
 constexpr VectorTables vectorTables() {
   VectorTables tables{};
   for (int i = 16; i < 32; ++i) tables.lastBytes[i] = 0xFF;
+  for (int i = 32; i < 64; ++i) tables.lastBytes32[i] = 0xFF;
   for (int point = 0; point <= 16; ++point) {
     for (int i = 0; i < 16; ++i) {
       const int from = point < 16 && i <= point ? i - 1 : i;
@@ -157,6 +161,10 @@ struct VectorConstants {
   return _mm_loadu_si128(static_cast<const __m128i*>(p));
 }
 
+[[VELOPLOT_AVX2]] inline __m256i loadThirtyTwo(const void* p) {
+  return _mm256_loadu_si256(static_cast<const __m256i*>(p));
+}
+
 [[VELOPLOT_AVX2]] inline std::uint64_t byteMask(__m128i marks) {
   return static_cast<std::uint32_t>(_mm_movemask_epi8(marks));
 }
@@ -187,14 +195,18 @@ struct TwoRuns {
   std::uint64_t second;  // the same of the second run
 };
 
-[[VELOPLOT_AVX2]] inline TwoRuns sumTwoRuns(__m128i first, __m128i second) {
-  const __m256i digits = _mm256_inserti128_si256(_mm256_castsi128_si256(first), second, 1);
+// The runs in the low and the high half of `digits`.
+[[VELOPLOT_AVX2]] inline TwoRuns sumTwoRuns(__m256i digits) {
   const __m256i pairs = _mm256_maddubs_epi16(digits, _mm256_set1_epi16(0x010A));
   const __m256i fours = _mm256_madd_epi16(pairs, _mm256_set1_epi32(0x00010064));
   const __m256i packed = _mm256_packus_epi32(fours, fours);
   const __m256i eights = _mm256_madd_epi16(packed, _mm256_set1_epi32(0x00012710));
   return {static_cast<std::uint64_t>(_mm256_extract_epi64(eights, 0)),
           static_cast<std::uint64_t>(_mm256_extract_epi64(eights, 2))};
+}
+
+[[VELOPLOT_AVX2]] inline TwoRuns sumTwoRuns(__m128i first, __m128i second) {
+  return sumTwoRuns(_mm256_inserti128_si256(_mm256_castsi128_si256(first), second, 1));
 }
 
 // The digits among the last `length` bytes (at most 16) of `text`, each as its value, and zeros
@@ -400,6 +412,32 @@ template <bool kBlanks>
   const auto magnitude = static_cast<double>(eightDigitsValue(word - kZeroDigits));
   // Signed by a factor of 1 or -1, which keeps the sign of -0.
   value = magnitude * kVectorTables.signedDivisors[2 * 16 + negative];
+  return true;
+}
+
+// The fields of readLongInteger: an optional '-' and 1 to 19 digits, or false. Below 10^19, the
+// number fits 64 bits, and its one conversion to a double rounds correctly.
+[[VELOPLOT_AVX2, gnu::always_inline]] inline bool readLongIntegerWhole(const char* p,
+                                                                       const char* end,
+                                                                       double& value,
+                                                                       const VectorConstants& k) {
+  const std::uint64_t negative = *p == '-';
+  const auto digitCount = static_cast<std::uint64_t>(end - p) - negative;
+  if (digitCount - 1 >= 19) return false;
+  const __m256i values =
+      _mm256_sub_epi8(loadThirtyTwo(end - 32), _mm256_broadcastsi128_si256(k.zero));
+  const __m256i isDigit =
+      _mm256_cmpeq_epi8(_mm256_min_epu8(values, _mm256_broadcastsi128_si256(k.nine)), values);
+  const std::uint32_t digitBytes = kVectorTables.lastBits32[digitCount];
+  if ((static_cast<std::uint32_t>(_mm256_movemask_epi8(isDigit)) & digitBytes) != digitBytes) {
+    return false;
+  }
+  // At most 3 digits in the first run of sixteen bytes, the last 16 in the second.
+  const TwoRuns runs = sumTwoRuns(
+      _mm256_and_si256(values, loadThirtyTwo(kVectorTables.lastBytes32.data() + digitCount)));
+  const std::uint64_t number =
+      runValue(runs.first) * kIntegerPowersOfTen[16] + runValue(runs.second);
+  value = withSign(splitNumber(number).high, negative != 0);
   return true;
 }
 
@@ -618,6 +656,13 @@ template <bool kBlanks, bool kLong>
 
 [[VELOPLOT_AVX2]] inline bool readShortInteger(const char* p, const char* end, double& value) {
   if (readShortIntegerWhole(p, end, value)) [[likely]]
+    return true;
+  return readOtherForm(p, end, value);
+}
+
+[[VELOPLOT_AVX2]] inline bool readLongInteger(const char* p, const char* end, double& value,
+                                              const VectorConstants& k) {
+  if (readLongIntegerWhole(p, end, value, k)) [[likely]]
     return true;
   return readOtherForm(p, end, value);
 }

@@ -237,8 +237,8 @@ std::string randomTable(Rng& rng) {
   return text;
 }
 
-// Columns of short integers and decimals, the form read two fields at a time, with now and then
-// a longer or other field, an odd or even count of columns and the same random faults.
+// Short integers and decimals, the form read two fields at a time, now and then a longer or
+// other field.
 std::string randomShortDecimal(Rng& rng) {
   if (chance(rng, 0.05)) return randomNumber(rng);
   const std::string sign = chance(rng, 0.3) ? "-" : "";
@@ -246,7 +246,18 @@ std::string randomShortDecimal(Rng& rng) {
   return sign + integer + (chance(rng, 0.5) ? "." + randomDigits(rng, pick(rng, 0, 3)) : "");
 }
 
-std::string randomShortDecimalTable(Rng& rng) {
+// Integers of 15 to 19 digits, the form of the long integer reader, now and then one longer
+// than it takes or another field.
+std::string randomLongInteger(Rng& rng) {
+  if (chance(rng, 0.05)) return randomNumber(rng);
+  return (chance(rng, 0.3) ? "-" : "") +
+         randomDigits(rng, pick(rng, 15, chance(rng, 0.1) ? 21 : 19));
+}
+
+// Columns of one form of field, an odd or even count of them, with the same random faults as
+// randomTable's.
+template <typename RandomField>
+std::string randomTableOf(Rng& rng, RandomField randomField) {
   const int columns = pick(rng, 1, 7);
   std::string text = "c0";
   for (int j = 1; j < columns; ++j) text += ",c" + std::to_string(j);
@@ -254,7 +265,7 @@ std::string randomShortDecimalTable(Rng& rng) {
     text += '\n';
     for (int j = 0; j < columns; ++j) {
       if (j > 0) text += ',';
-      text += randomShortDecimal(rng);
+      text += randomField(rng);
     }
   }
   text += '\n';
@@ -272,7 +283,15 @@ std::string randomShortDecimalTable(Rng& rng) {
 TEST_P(CsvDifferential, TablesOfShortDecimals) {
   Rng rng(20261210);
   for (int i = 0; i < 3000; ++i) {
-    const std::string text = randomShortDecimalTable(rng);
+    const std::string text = randomTableOf(rng, randomShortDecimal);
+    ASSERT_EQ(mismatch(text, randomBlockBytes(rng)), "") << "file " << i;
+  }
+}
+
+TEST_P(CsvDifferential, TablesOfLongIntegers) {
+  Rng rng(20261211);
+  for (int i = 0; i < 3000; ++i) {
+    const std::string text = randomTableOf(rng, randomLongInteger);
     ASSERT_EQ(mismatch(text, randomBlockBytes(rng)), "") << "file " << i;
   }
 }
