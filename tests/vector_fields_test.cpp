@@ -69,8 +69,7 @@ std::string randomInteger(Rng& rng) {
   std::string number = std::bernoulli_distribution(0.4)(rng) ? "-" : "";
   if (std::bernoulli_distribution(0.1)(rng)) number += "000";
   const int digits = std::uniform_int_distribution<int>(1, 21)(rng);
-  number += static_cast<char>('0' + std::uniform_int_distribution<int>(0, 9)(rng));
-  for (int i = 1; i < digits; ++i) number += static_cast<char>('0' + rng() % 10);
+  for (int i = 0; i < digits; ++i) number += static_cast<char>('0' + rng() % 10);
   if (std::bernoulli_distribution(0.05)(rng)) number += ' ';
   return number.substr(0, 22);
 }
