@@ -169,6 +169,14 @@ struct VectorConstants {
   return static_cast<std::uint32_t>(_mm_movemask_epi8(marks));
 }
 
+[[VELOPLOT_AVX2]] inline std::uint64_t byteMask32(__m256i marks) {
+  return static_cast<std::uint32_t>(_mm256_movemask_epi8(marks));
+}
+
+[[VELOPLOT_AVX2]] inline __m256i wide(__m128i constant) {
+  return _mm256_broadcastsi128_si256(constant);
+}
+
 // The value of sixteen digits from the values of their first eight (low half) and last eight.
 inline std::uint64_t runValue(std::uint64_t halves) {
   return (halves & 0xFFFFFFFF) * 100000000 + (halves >> 32);
@@ -437,14 +445,10 @@ template <bool kBlanks>
   const std::uint64_t negative = *p == '-';
   const auto digitCount = static_cast<std::uint64_t>(end - p) - negative;
   if (digitCount - 1 >= 19) return false;
-  const __m256i values =
-      _mm256_sub_epi8(loadThirtyTwo(end - 32), _mm256_broadcastsi128_si256(k.zero));
-  const __m256i isDigit =
-      _mm256_cmpeq_epi8(_mm256_min_epu8(values, _mm256_broadcastsi128_si256(k.nine)), values);
-  const std::uint32_t digitBytes = kVectorTables.lastBits32[digitCount];
-  if ((static_cast<std::uint32_t>(_mm256_movemask_epi8(isDigit)) & digitBytes) != digitBytes) {
-    return false;
-  }
+  const __m256i values = _mm256_sub_epi8(loadThirtyTwo(end - 32), wide(k.zero));
+  const __m256i isDigit = _mm256_cmpeq_epi8(_mm256_min_epu8(values, wide(k.nine)), values);
+  const std::uint64_t digitBytes = kVectorTables.lastBits32[digitCount];
+  if ((byteMask32(isDigit) & digitBytes) != digitBytes) return false;
   // At most 3 digits in the first run of sixteen bytes, the last 16 in the second.
   const TwoRuns runs = sumTwoRuns(
       _mm256_and_si256(values, loadThirtyTwo(kVectorTables.lastBytes32.data() + digitCount)));
@@ -568,18 +572,10 @@ template <bool kBlanks>
           blanks};
 }
 
-[[VELOPLOT_AVX2]] inline std::uint64_t byteMask32(__m256i marks) {
-  return static_cast<std::uint32_t>(_mm256_movemask_epi8(marks));
-}
-
-[[VELOPLOT_AVX2]] inline __m256i wide(__m128i constant) {
-  return _mm256_broadcastsi128_si256(constant);
-}
-
 // Of the 32 bytes at `p`, blanks always included.
 [[VELOPLOT_AVX2, gnu::always_inline]] inline ByteKinds byteKindsOf32(const char* p,
                                                                      const VectorConstants& k) {
-  const __m256i text = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  const __m256i text = loadThirtyTwo(p);
   const __m256i values = _mm256_sub_epi8(text, wide(k.zero));
   const std::uint64_t minus = byteMask32(_mm256_cmpeq_epi8(text, wide(k.minus)));
   return {byteMask32(_mm256_cmpeq_epi8(_mm256_min_epu8(values, wide(k.nine)), values)),
