@@ -154,8 +154,9 @@ void pause(int pauseSeconds) {
 // Where the allocator takes the columns from. At start-up every column is mapped afresh from the
 // system (glibc's default above 128 KB, which later frees would raise); for the prefix runs,
 // memory that one run frees stays in the heap and serves the next, so that they time the parsing.
-// There no column is mapped at all: the columns of flights-30M's prefix, 40 MB each, are above the
-// largest threshold glibc takes (32 MB), and each run would fill fresh pages for them.
+// There no column is mapped at all (at start-up, glibc's default of 65536 mappings): the columns
+// of flights-30M's prefix, 40 MB each, are above the largest threshold glibc takes (32 MB), and
+// each run would fill fresh pages for them.
 void useFreshMemory(bool fresh) {
 #if defined(__GLIBC__)
   mallopt(M_MMAP_THRESHOLD, fresh ? 128 << 10 : 32 << 20);
