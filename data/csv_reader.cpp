@@ -15,6 +15,7 @@ namespace {
 using number_scan::isBlank;
 using number_scan::scanNumber;
 using number_scan::startsNumber;
+using number_scan::VectorReader;
 
 constexpr std::size_t kDefaultReservedRows = 10000;
 // Readable bytes behind every window: separators are looked for 64 bytes at a time and numbers
@@ -250,26 +251,16 @@ struct Rows {
   std::vector<RunningRange> ranges;
 };
 
-// The vector reader that a column's fields get: the integer readers where they are short or long
-// integers, the short decimal reader where they keep that form, the reader of any form where
-// they change it; the last two also in a variant that takes blanks around the number, where the
-// column has them.
-enum class ColumnForm : char {
-  ShortInteger,
-  LongInteger,
-  ShortDecimal,
-  ShortDecimalBlanks,
-  AnyForm,
-  AnyFormBlanks
-};
-
 struct Reader {
   Rows rows;
   std::int64_t line = 1;
   // The values of the line that the plain algorithm reads, in the order it meets them.
   std::vector<StoredValue> lineValues;
-  // Per column: the vector reader of its fields (see chooseFieldReaders).
-  std::vector<ColumnForm> forms;
+  // Per column, the vector reader of its fields (see chooseFieldReaders): the integer readers
+  // where they are short or long integers, the short decimal reader where they keep that form,
+  // the reader of any form where they change it; the last two also in a variant that takes
+  // blanks around the number, where the column has them.
+  std::vector<VectorReader> forms;
 };
 
 // Asks for the cache lines that the next `count` values appended to `column` will fill, as far
@@ -426,20 +417,7 @@ bool readNumberField(const Reader& reader, std::size_t column, const char* p, co
   } else if constexpr (kFields == Fields::AnyFormBlanks) {
     return readAnyForm<true>(p, end, value, constants);
   } else if constexpr (kFields == Fields::ByColumn) {
-    switch (reader.forms[column]) {
-      case ColumnForm::ShortInteger:
-        return number_scan::readShortInteger(p, end, value);
-      case ColumnForm::LongInteger:
-        return number_scan::readLongInteger(p, end, value, constants);
-      case ColumnForm::ShortDecimal:
-        return readShortDecimal<false>(p, end, value, constants);
-      case ColumnForm::ShortDecimalBlanks:
-        return readShortDecimal<true>(p, end, value, constants);
-      case ColumnForm::AnyForm:
-        return readAnyForm<false>(p, end, value, constants);
-      case ColumnForm::AnyFormBlanks:
-        return readAnyForm<true>(p, end, value, constants);
-    }
+    return number_scan::readWith(reader.forms[column], p, end, value, constants);
   }
 #endif
   static_cast<void>(reader);
@@ -598,17 +576,18 @@ void sampleField(const char* p, const char* end, SampledForms& forms) {
   forms.overEightBytes += stop - start > 8;
 }
 
-ColumnForm formOf(const SampledForms& sampled, int lines) {
+VectorReader formOf(const SampledForms& sampled, int lines) {
   if (fieldReading == FieldReading::AnyForm) {
-    return sampled.blanks ? ColumnForm::AnyFormBlanks : ColumnForm::AnyForm;
+    return sampled.blanks ? VectorReader::AnyFormBlanks : VectorReader::AnyForm;
   }
   if (sampled.otherForms * 8 > lines) {
-    if (sampled.blanks) return ColumnForm::AnyFormBlanks;
-    return sampled.otherThanIntegers * 8 > lines ? ColumnForm::AnyForm : ColumnForm::LongInteger;
+    if (sampled.blanks) return VectorReader::AnyFormBlanks;
+    return sampled.otherThanIntegers * 8 > lines ? VectorReader::AnyForm
+                                                 : VectorReader::LongInteger;
   }
-  if (sampled.blanks) return ColumnForm::ShortDecimalBlanks;
-  return sampled.otherForms + sampled.decimals == 0 ? ColumnForm::ShortInteger
-                                                    : ColumnForm::ShortDecimal;
+  if (sampled.blanks) return VectorReader::ShortDecimalBlanks;
+  return sampled.otherForms + sampled.decimals == 0 ? VectorReader::ShortInteger
+                                                    : VectorReader::ShortDecimal;
 }
 
 bool fewOverEightBytes(const std::vector<SampledForms>& sampled, int lines) {
@@ -635,22 +614,22 @@ Fields chooseFieldReaders(const char* p, const char* stop, Reader& reader,
   }
   reader.forms.resize(columnCount);
   for (std::size_t j = 0; j < columnCount; ++j) reader.forms[j] = formOf(sampled[j], lines);
-  const auto sameForm = [&](ColumnForm form) { return form == reader.forms[0]; };
+  const auto sameForm = [&](VectorReader form) { return form == reader.forms[0]; };
   if (columnCount == 0 || !std::all_of(reader.forms.begin(), reader.forms.end(), sameForm)) {
     return Fields::ByColumn;
   }
   switch (reader.forms[0]) {
-    case ColumnForm::ShortInteger:
+    case VectorReader::ShortInteger:
       return Fields::ShortInteger;
-    case ColumnForm::LongInteger:
+    case VectorReader::LongInteger:
       return Fields::LongInteger;
-    case ColumnForm::ShortDecimal:
+    case VectorReader::ShortDecimal:
       return fewOverEightBytes(sampled, lines) ? Fields::ShortDecimalPairs : Fields::ShortDecimal;
-    case ColumnForm::ShortDecimalBlanks:
+    case VectorReader::ShortDecimalBlanks:
       return Fields::ShortDecimalBlanks;
-    case ColumnForm::AnyForm:
+    case VectorReader::AnyForm:
       return Fields::AnyForm;
-    case ColumnForm::AnyFormBlanks:
+    case VectorReader::AnyFormBlanks:
       return Fields::AnyFormBlanks;
   }
   return Fields::ByColumn;

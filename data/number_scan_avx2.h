@@ -24,6 +24,21 @@
 // callers check first and compile for with VELOPLOT_AVX2.
 #pragma once
 
+namespace number_scan {
+
+// The readers below, for callers that choose one per column; on every processor, so that the
+// choice can be made where the readers are not built.
+enum class VectorReader : char {
+  ShortInteger,
+  LongInteger,
+  ShortDecimal,
+  ShortDecimalBlanks,
+  AnyForm,
+  AnyFormBlanks
+};
+
+}  // namespace number_scan
+
 #if defined(__x86_64__)
 
 #include <immintrin.h>
@@ -705,6 +720,26 @@ template <bool kBlanks>
     return true;
   }
   return readOtherForm(p, end, value);
+}
+
+// The field as `reader` reads it.
+[[VELOPLOT_AVX2]] inline bool readWith(VectorReader reader, const char* p, const char* end,
+                                       double& value, const VectorConstants& k) {
+  switch (reader) {
+    case VectorReader::ShortInteger:
+      return readShortInteger(p, end, value);
+    case VectorReader::LongInteger:
+      return readLongInteger(p, end, value, k);
+    case VectorReader::ShortDecimal:
+      return readShortDecimal<false>(p, end, value, k);
+    case VectorReader::ShortDecimalBlanks:
+      return readShortDecimal<true>(p, end, value, k);
+    case VectorReader::AnyForm:
+      return readAnyForm<false>(p, end, value, k);
+    case VectorReader::AnyFormBlanks:
+      return readAnyForm<true>(p, end, value, k);
+  }
+  return false;
 }
 
 }  // namespace number_scan

@@ -74,32 +74,11 @@ std::string randomInteger(Rng& rng) {
   return number.substr(0, 22);
 }
 
-enum class Reader {
-  ShortInteger,
-  LongInteger,
-  ShortDecimal,
-  ShortDecimalBlanks,
-  AnyForm,
-  AnyFormBlanks
-};
+using number_scan::VectorReader;
 
-[[VELOPLOT_AVX2]] bool readWith(Reader reader, const char* p, const char* end, double& value) {
-  const VectorConstants constants = number_scan::vectorConstants();
-  switch (reader) {
-    case Reader::ShortInteger:
-      return number_scan::readShortInteger(p, end, value);
-    case Reader::LongInteger:
-      return number_scan::readLongInteger(p, end, value, constants);
-    case Reader::ShortDecimal:
-      return number_scan::readShortDecimal<false>(p, end, value, constants);
-    case Reader::ShortDecimalBlanks:
-      return number_scan::readShortDecimal<true>(p, end, value, constants);
-    case Reader::AnyForm:
-      return number_scan::readAnyForm<false>(p, end, value, constants);
-    case Reader::AnyFormBlanks:
-      return number_scan::readAnyForm<true>(p, end, value, constants);
-  }
-  return false;
+[[VELOPLOT_AVX2]] bool readWith(VectorReader reader, const char* p, const char* end,
+                                double& value) {
+  return number_scan::readWith(reader, p, end, value, number_scan::vectorConstants());
 }
 
 // The field in a buffer with the readers' padding around it, filled with digits and separators
@@ -131,9 +110,9 @@ TEST(VectorFields, AgreeWithThePlainReaderOnEveryField) {
     const PaddedField padded(field, rng);
     double expected = 0;
     const bool expectedOk = number_scan::readPlainField(padded.begin, padded.end, expected);
-    for (const Reader reader :
-         {Reader::ShortInteger, Reader::LongInteger, Reader::ShortDecimal,
-          Reader::ShortDecimalBlanks, Reader::AnyForm, Reader::AnyFormBlanks}) {
+    for (const VectorReader reader :
+         {VectorReader::ShortInteger, VectorReader::LongInteger, VectorReader::ShortDecimal,
+          VectorReader::ShortDecimalBlanks, VectorReader::AnyForm, VectorReader::AnyFormBlanks}) {
       double value = 0;
       const bool ok = readWith(reader, padded.begin, padded.end, value);
       if (ok == expectedOk &&
