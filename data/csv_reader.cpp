@@ -387,6 +387,7 @@ enum class Fields {
   ShortDecimal,
   ShortDecimalPairs,
   ShortDecimalBlanks,
+  LongDecimal,
   AnyForm,
   AnyFormBlanks,
   ByColumn
@@ -412,6 +413,8 @@ bool readNumberField(const Reader& reader, std::size_t column, const char* p, co
     return readShortDecimal<false>(p, end, value, constants);
   } else if constexpr (kFields == Fields::ShortDecimalBlanks) {
     return readShortDecimal<true>(p, end, value, constants);
+  } else if constexpr (kFields == Fields::LongDecimal) {
+    return number_scan::readLongDecimal(p, end, value, constants);
   } else if constexpr (kFields == Fields::AnyForm) {
     return readAnyForm<false>(p, end, value, constants);
   } else if constexpr (kFields == Fields::AnyFormBlanks) {
@@ -544,15 +547,17 @@ const char* readPlainLines(const char* p, const char* stop, SeparatorCursor& cur
 // The vector reader of each column. The short decimal reader costs least but hands every other
 // form to a slower reader out of line; a column where more than one field in eight of the lines
 // sampled at the window's start has another form gets the reader of any form, or the long
-// integer reader where at most one in eight is other than an integer it takes. Blanks around a
-// number take a few more steps, made only where a sampled field has them. Short decimals are
-// read in pairs where at most one sampled field in eight is longer than 8 bytes: a longer field
-// sends both of its pair to the reader of one.
+// integer or long decimal reader where at most one in eight is other than a number it takes (the
+// long integer reader first, which costs less). Blanks around a number take a few more steps,
+// made only where a sampled field has them. Short decimals are read in pairs where at most one
+// sampled field in eight is longer than 8 bytes: a longer field sends both of its pair to the
+// reader of one.
 constexpr int kSampledLines = 64;
 
 struct SampledForms {
   int otherForms = 0;
-  int otherThanIntegers = 0;  // other than '-' and 1 to 19 digits
+  int otherThanIntegers = 0;      // other than '-' and 1 to 19 digits
+  int otherThanLongDecimals = 0;  // other than '-' and 1 to 32 bytes of digits and a point
   int decimals = 0;
   int overEightBytes = 0;
   bool blanks = false;
@@ -572,6 +577,8 @@ void sampleField(const char* p, const char* end, SampledForms& forms) {
   }
   forms.otherForms += stop - start > 15 || stop - digits - points < 1 || points > 1 || otherBytes;
   forms.otherThanIntegers += stop - digits < 1 || stop - digits > 19 || points > 0 || otherBytes;
+  forms.otherThanLongDecimals +=
+      stop - start > 32 || stop - digits - points < 1 || points > 1 || otherBytes;
   forms.decimals += points > 0 || stop - digits > 8;
   forms.overEightBytes += stop - start > 8;
 }
@@ -582,8 +589,9 @@ VectorReader formOf(const SampledForms& sampled, int lines) {
   }
   if (sampled.otherForms * 8 > lines) {
     if (sampled.blanks) return VectorReader::AnyFormBlanks;
-    return sampled.otherThanIntegers * 8 > lines ? VectorReader::AnyForm
-                                                 : VectorReader::LongInteger;
+    if (sampled.otherThanIntegers * 8 <= lines) return VectorReader::LongInteger;
+    return sampled.otherThanLongDecimals * 8 > lines ? VectorReader::AnyForm
+                                                     : VectorReader::LongDecimal;
   }
   if (sampled.blanks) return VectorReader::ShortDecimalBlanks;
   return sampled.otherForms + sampled.decimals == 0 ? VectorReader::ShortInteger
@@ -627,6 +635,8 @@ Fields chooseFieldReaders(const char* p, const char* stop, Reader& reader,
       return fewOverEightBytes(sampled, lines) ? Fields::ShortDecimalPairs : Fields::ShortDecimal;
     case VectorReader::ShortDecimalBlanks:
       return Fields::ShortDecimalBlanks;
+    case VectorReader::LongDecimal:
+      return Fields::LongDecimal;
     case VectorReader::AnyForm:
       return Fields::AnyForm;
     case VectorReader::AnyFormBlanks:
@@ -704,6 +714,8 @@ Progress readDataLines(Window& window, Reader& reader, DataTable& table, Fault& 
         return readDataLinesVector<Fields::ShortDecimalPairs>(window, reader, table, fault);
       case Fields::ShortDecimalBlanks:
         return readDataLinesVector<Fields::ShortDecimalBlanks>(window, reader, table, fault);
+      case Fields::LongDecimal:
+        return readDataLinesVector<Fields::LongDecimal>(window, reader, table, fault);
       case Fields::AnyForm:
         return readDataLinesVector<Fields::AnyForm>(window, reader, table, fault);
       case Fields::AnyFormBlanks:

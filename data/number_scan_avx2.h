@@ -2,7 +2,7 @@
 // classified sixteen or thirty-two at a time, the point is closed with one byte shuffle and the
 // digits are summed in four vector steps, with no branch on the field's form.
 //
-// Four readers, chosen per column by the caller:
+// Five readers, chosen per column by the caller:
 // - readShortInteger takes an optional '-' and at most 8 digits, read as one word.
 // - readLongInteger takes an optional '-' and at most 19 digits, which fit 64 bits: columns of
 //   identifiers and fine time stamps.
@@ -10,11 +10,15 @@
 //   form of most exported columns, whose value one division makes exact. readTwoShortDecimals
 //   reads two such fields at once, one in each half of the vector, where both have at most 8
 //   bytes: a table of many short columns costs half the steps a field.
+// - readLongDecimal takes an optional '-' and up to 32 bytes of digits with at most one point:
+//   columns written with every digit a double holds, or more. It hands every other field to
+//   readAnyForm.
 // - readAnyForm also takes an exponent mark with a sign and 1 to 4 digits, and fields of up to
 //   32 bytes; a column whose form changes from value to value takes it without mispredicted
 //   branches on the form.
-// Each comes in a variant that also takes blanks around the number (kBlanks), for columns that
-// have them; the plain variants hand such fields to the slower reader below.
+// The short decimal and any-form readers come in a variant that also takes blanks around the
+// number (kBlanks), for columns that have them; the others hand such fields to the slower reader
+// below.
 // All hand every other field to the out-of-line readOtherForm, which gives exactly what
 // number_scan::readPlainField gives (the fields it refuses go to the caller's character-by-
 // character reading).
@@ -33,6 +37,7 @@ enum class VectorReader : char {
   LongInteger,
   ShortDecimal,
   ShortDecimalBlanks,
+  LongDecimal,
   AnyForm,
   AnyFormBlanks
 };
@@ -676,6 +681,41 @@ template <bool kBlanks, bool kLong>
   }
 }
 
+// The fields of readLongDecimal: an optional '-' and 1 to 32 bytes of digits with at most one
+// point, or false. As the long fields of readAnyFormWhole, but the mantissa ends the field, so
+// that the digits are summed from the one load that classified them.
+[[VELOPLOT_AVX2, gnu::always_inline]] inline bool readLongDecimalWhole(const char* p,
+                                                                       const char* end,
+                                                                       double& value,
+                                                                       const VectorConstants& k) {
+  const auto length = static_cast<std::uint64_t>(end - p);
+  if (length - 1 >= 32) return false;
+  const __m256i text = loadThirtyTwo(end - 32);
+  const __m256i values = _mm256_sub_epi8(text, wide(k.zero));
+  const __m256i isDigit = _mm256_cmpeq_epi8(_mm256_min_epu8(values, wide(k.nine)), values);
+  const std::uint64_t digits = byteMask32(isDigit);
+  const std::uint64_t points = byteMask32(_mm256_cmpeq_epi8(text, wide(k.point)));
+  const std::uint64_t field = kVectorTables.lastBits32[length];
+  const std::uint64_t first = field & (0 - field);
+  const std::uint64_t sign = byteMask32(_mm256_cmpeq_epi8(text, wide(k.minus))) & first;
+  const std::uint64_t fieldPoints = points & field;
+  const std::uint64_t wrong = (field & ~(digits | points | sign)) |
+                              (fieldPoints & (fieldPoints - 1)) | (fieldPoints & first);
+  if ((wrong != 0) | ((digits & field) == 0)) return false;
+  const __m256i only = _mm256_and_si256(_mm256_and_si256(values, isDigit),
+                                        loadThirtyTwo(kVectorTables.lastBytes32.data() + length));
+  const unsigned point = lowestBit(fieldPoints | std::uint64_t{1} << 32);
+  const unsigned firstPoint = point < 16 ? point : 16;
+  const unsigned lastPoint = point >= 16 && point < 32 ? point - 16 : 16;
+  const __m256i closePoints = _mm256_inserti128_si256(
+      _mm256_castsi128_si256(loadSixteen(kVectorTables.closePoint[firstPoint].data())),
+      loadSixteen(kVectorTables.closePoint[lastPoint].data()), 1);
+  const TwoRuns parts = sumTwoRuns(_mm256_shuffle_epi8(only, closePoints));
+  const std::int64_t fraction = point < 32 ? 31 - static_cast<std::int64_t>(point) : 0;
+  return longMantissaValue(p, end, runValue(parts.first), runValue(parts.second),
+                           lastPoint < 16 ? 15 : 16, -fraction, sign != 0, value);
+}
+
 [[VELOPLOT_AVX2, gnu::noinline]] bool readOtherForm(const char* p, const char* end, double& value);
 
 [[VELOPLOT_AVX2]] inline bool readShortInteger(const char* p, const char* end, double& value) {
@@ -722,6 +762,14 @@ template <bool kBlanks>
   return readOtherForm(p, end, value);
 }
 
+// Fields of other forms, mostly with an exponent, go to the reader of any form.
+[[VELOPLOT_AVX2]] inline bool readLongDecimal(const char* p, const char* end, double& value,
+                                              const VectorConstants& k) {
+  if (readLongDecimalWhole(p, end, value, k)) [[likely]]
+    return true;
+  return readAnyForm<false>(p, end, value, k);
+}
+
 // The field as `reader` reads it.
 [[VELOPLOT_AVX2]] inline bool readWith(VectorReader reader, const char* p, const char* end,
                                        double& value, const VectorConstants& k) {
@@ -734,6 +782,8 @@ template <bool kBlanks>
       return readShortDecimal<false>(p, end, value, k);
     case VectorReader::ShortDecimalBlanks:
       return readShortDecimal<true>(p, end, value, k);
+    case VectorReader::LongDecimal:
+      return readLongDecimal(p, end, value, k);
     case VectorReader::AnyForm:
       return readAnyForm<false>(p, end, value, k);
     case VectorReader::AnyFormBlanks:

@@ -254,6 +254,16 @@ std::string randomLongInteger(Rng& rng) {
          randomDigits(rng, pick(rng, 15, chance(rng, 0.1) ? 21 : 19));
 }
 
+// Decimals of 16 to 31 digits, the form of the long decimal reader, now and then one longer than
+// it takes, without a point, or another field (mostly with an exponent, which it hands on).
+std::string randomLongDecimal(Rng& rng) {
+  if (chance(rng, 0.05)) return randomNumber(rng);
+  const int count = pick(rng, 16, chance(rng, 0.1) ? 34 : 31);
+  std::string digits = randomDigits(rng, count);
+  if (chance(rng, 0.9)) digits.insert(static_cast<std::size_t>(pick(rng, 0, count)), ".");
+  return (chance(rng, 0.3) ? "-" : "") + digits;
+}
+
 // Columns of one form of field, an odd or even count of them, with the same random faults as
 // randomTable's.
 template <typename RandomField>
@@ -292,6 +302,14 @@ TEST_P(CsvDifferential, TablesOfLongIntegers) {
   Rng rng(20261211);
   for (int i = 0; i < 3000; ++i) {
     const std::string text = randomTableOf(rng, randomLongInteger);
+    ASSERT_EQ(mismatch(text, randomBlockBytes(rng)), "") << "file " << i;
+  }
+}
+
+TEST_P(CsvDifferential, TablesOfLongDecimals) {
+  Rng rng(20261212);
+  for (int i = 0; i < 3000; ++i) {
+    const std::string text = randomTableOf(rng, randomLongDecimal);
     ASSERT_EQ(mismatch(text, randomBlockBytes(rng)), "") << "file " << i;
   }
 }

@@ -112,7 +112,8 @@ TEST(VectorFields, AgreeWithThePlainReaderOnEveryField) {
     const bool expectedOk = number_scan::readPlainField(padded.begin, padded.end, expected);
     for (const VectorReader reader :
          {VectorReader::ShortInteger, VectorReader::LongInteger, VectorReader::ShortDecimal,
-          VectorReader::ShortDecimalBlanks, VectorReader::AnyForm, VectorReader::AnyFormBlanks}) {
+          VectorReader::ShortDecimalBlanks, VectorReader::LongDecimal, VectorReader::AnyForm,
+          VectorReader::AnyFormBlanks}) {
       double value = 0;
       const bool ok = readWith(reader, padded.begin, padded.end, value);
       if (ok == expectedOk &&
