@@ -548,10 +548,11 @@ const char* readPlainLines(const char* p, const char* stop, SeparatorCursor& cur
 // form to a slower reader out of line; a column where more than one field in eight of the lines
 // sampled at the window's start has another form gets the reader of any form, or the long
 // integer or long decimal reader where at most one in eight is other than a number it takes (the
-// long integer reader first, which costs less). Blanks around a number take a few more steps,
-// made only where a sampled field has them. Short decimals are read in pairs where at most one
-// sampled field in eight is longer than 8 bytes: a longer field sends both of its pair to the
-// reader of one.
+// long integer reader first, which costs less; the long decimal reader only where most fields
+// are longer than 16 bytes, as it saves nothing on shorter ones). Blanks around a number take a
+// few more steps, made only where a sampled field has them. Short decimals are read in pairs
+// where at most one sampled field in eight is longer than 8 bytes: a longer field sends both of
+// its pair to the reader of one.
 constexpr int kSampledLines = 64;
 
 struct SampledForms {
@@ -560,6 +561,7 @@ struct SampledForms {
   int otherThanLongDecimals = 0;  // other than '-' and 1 to 32 bytes of digits and a point
   int decimals = 0;
   int overEightBytes = 0;
+  int overSixteenBytes = 0;
   bool blanks = false;
 };
 
@@ -581,6 +583,7 @@ void sampleField(const char* p, const char* end, SampledForms& forms) {
       stop - start > 32 || stop - digits - points < 1 || points > 1 || otherBytes;
   forms.decimals += points > 0 || stop - digits > 8;
   forms.overEightBytes += stop - start > 8;
+  forms.overSixteenBytes += stop - start > 16;
 }
 
 VectorReader formOf(const SampledForms& sampled, int lines) {
@@ -590,8 +593,9 @@ VectorReader formOf(const SampledForms& sampled, int lines) {
   if (sampled.otherForms * 8 > lines) {
     if (sampled.blanks) return VectorReader::AnyFormBlanks;
     if (sampled.otherThanIntegers * 8 <= lines) return VectorReader::LongInteger;
-    return sampled.otherThanLongDecimals * 8 > lines ? VectorReader::AnyForm
-                                                     : VectorReader::LongDecimal;
+    const bool longDecimals =
+        sampled.otherThanLongDecimals * 8 <= lines && sampled.overSixteenBytes * 2 > lines;
+    return longDecimals ? VectorReader::LongDecimal : VectorReader::AnyForm;
   }
   if (sampled.blanks) return VectorReader::ShortDecimalBlanks;
   return sampled.otherForms + sampled.decimals == 0 ? VectorReader::ShortInteger
