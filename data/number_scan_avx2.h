@@ -7,19 +7,19 @@
 // - readLongInteger takes an optional '-' and at most 19 digits, which fit 64 bits: columns of
 //   identifiers and fine time stamps.
 // - readShortDecimal takes an optional '-' and at most 15 digits with at most one point, the
-//   form of most exported columns, whose value one division makes exact. readTwoShortDecimals
-//   reads two such fields at once, one in each half of the vector, where both have at most 8
-//   bytes: a table of many short columns costs half the steps a field.
+//   form of most exported columns, whose value one division makes exact; it hands every other
+//   field to readAnyForm. readTwoShortDecimals reads two such fields at once, one in each half
+//   of the vector, where both have at most 8 bytes: a table of many short columns costs half the
+//   steps a field.
 // - readLongDecimal takes an optional '-' and up to 32 bytes of digits with at most one point:
 //   columns written with every digit a double holds, or more. It hands every other field to
 //   readAnyForm.
 // - readAnyForm also takes an exponent mark with a sign and 1 to 4 digits, and fields of up to
-//   32 bytes; a column whose form changes from value to value takes it without mispredicted
-//   branches on the form.
+//   32 bytes; a column where most fields have other forms than the readers above take, in any
+//   order, takes it without mispredicted branches on the form.
 // The short decimal and any-form readers come in a variant that also takes blanks around the
-// number (kBlanks), for columns that have them; the others hand such fields to the slower reader
-// below.
-// All hand every other field to the out-of-line readOtherForm, which gives exactly what
+// number (kBlanks), for columns that have them; the others hand such fields on.
+// In the end all hand every other field to the out-of-line readOtherForm, which gives exactly what
 // number_scan::readPlainField gives (the fields it refuses go to the caller's character-by-
 // character reading).
 //
@@ -732,24 +732,6 @@ template <bool kBlanks, bool kLong>
 }
 
 template <bool kBlanks>
-[[VELOPLOT_AVX2]] inline bool readShortDecimal(const char* p, const char* end, double& value,
-                                               const VectorConstants& k) {
-  if (readShortDecimalWhole<kBlanks>(p, end, value, k)) [[likely]]
-    return true;
-  return readOtherForm(p, end, value);
-}
-
-// Both fields as readShortDecimal reads each; true when both are read.
-[[VELOPLOT_AVX2]] inline bool readTwoShortDecimals(const char* p0, const char* end0, const char* p1,
-                                                   const char* end1, double& value0, double& value1,
-                                                   const VectorConstants& k) {
-  if (readTwoShortDecimalsWhole(p0, end0, p1, end1, value0, value1, k)) [[likely]]
-    return true;
-  const bool read0 = readShortDecimal<false>(p0, end0, value0, k);
-  return readShortDecimal<false>(p1, end1, value1, k) & read0;
-}
-
-template <bool kBlanks>
 [[VELOPLOT_AVX2]] inline bool readAnyForm(const char* p, const char* end, double& value,
                                           const VectorConstants& k) {
   const auto length = static_cast<std::uint64_t>(end - p);
@@ -760,6 +742,27 @@ template <bool kBlanks>
     return true;
   }
   return readOtherForm(p, end, value);
+}
+
+// Fields of other forms go to the reader of any form: a column may have many of them, up to the
+// share where the branch to it, mispredicted on every such field, costs more than that reader
+// alone on every field.
+template <bool kBlanks>
+[[VELOPLOT_AVX2]] inline bool readShortDecimal(const char* p, const char* end, double& value,
+                                               const VectorConstants& k) {
+  if (readShortDecimalWhole<kBlanks>(p, end, value, k)) [[likely]]
+    return true;
+  return readAnyForm<kBlanks>(p, end, value, k);
+}
+
+// Both fields as readShortDecimal reads each; true when both are read.
+[[VELOPLOT_AVX2]] inline bool readTwoShortDecimals(const char* p0, const char* end0, const char* p1,
+                                                   const char* end1, double& value0, double& value1,
+                                                   const VectorConstants& k) {
+  if (readTwoShortDecimalsWhole(p0, end0, p1, end1, value0, value1, k)) [[likely]]
+    return true;
+  const bool read0 = readShortDecimal<false>(p0, end0, value0, k);
+  return readShortDecimal<false>(p1, end1, value1, k) & read0;
 }
 
 // Fields of other forms, mostly with an exponent, go to the reader of any form.
