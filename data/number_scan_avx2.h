@@ -15,7 +15,7 @@
 //   columns written with every digit a double holds, or more. It hands every other field to
 //   readAnyForm.
 // - readAnyForm also takes an exponent mark with a sign and 1 to 4 digits, and fields of up to
-//   32 bytes; a column where most fields have other forms than the readers above take, in any
+//   32 bytes; a column where many fields have forms that the readers above do not take, in no
 //   order, takes it without mispredicted branches on the form.
 // The short decimal and any-form readers come in a variant that also takes blanks around the
 // number (kBlanks), for columns that have them; the others hand such fields on.
