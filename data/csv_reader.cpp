@@ -378,20 +378,21 @@ void completeRow(Reader& reader, DataTable& table) {
 
 enum class Progress { Finished, NeedMore, Failed };
 
-// The field readers of a line loop: the plain one on every column; or one of the vector readers
-// on every column (the short decimal reader also two fields at a time, where fields of up to 8
-// bytes are the rule), or each column's own.
-enum class Fields {
-  Plain,
-  ShortInteger,
-  LongInteger,
-  ShortDecimal,
+// The field readers of a line loop: one of the vector readers on every column, under its own
+// value, so that the one dispatch of the readers serves both; the short decimal reader also two
+// fields at a time, where fields of up to 8 bytes are the rule; each column's own; or the plain
+// one on every column.
+enum class Fields : char {
+  ShortInteger = static_cast<char>(VectorReader::ShortInteger),
+  LongInteger = static_cast<char>(VectorReader::LongInteger),
+  ShortDecimal = static_cast<char>(VectorReader::ShortDecimal),
+  ShortDecimalBlanks = static_cast<char>(VectorReader::ShortDecimalBlanks),
+  LongDecimal = static_cast<char>(VectorReader::LongDecimal),
+  AnyForm = static_cast<char>(VectorReader::AnyForm),
+  AnyFormBlanks = static_cast<char>(VectorReader::AnyFormBlanks),
   ShortDecimalPairs,
-  ShortDecimalBlanks,
-  LongDecimal,
-  AnyForm,
-  AnyFormBlanks,
-  ByColumn
+  ByColumn,
+  Plain
 };
 
 #if defined(__x86_64__)
@@ -404,24 +405,13 @@ template <Fields kFields>
 bool readNumberField(const Reader& reader, std::size_t column, const char* p, const char* end,
                      double& value, const VectorConstants& constants) {
 #if defined(__x86_64__)
-  using number_scan::readAnyForm;
-  using number_scan::readShortDecimal;
-  if constexpr (kFields == Fields::ShortInteger) {
-    return number_scan::readShortInteger(p, end, value);
-  } else if constexpr (kFields == Fields::LongInteger) {
-    return number_scan::readLongInteger(p, end, value, constants);
-  } else if constexpr (kFields == Fields::ShortDecimal || kFields == Fields::ShortDecimalPairs) {
-    return readShortDecimal<false>(p, end, value, constants);
-  } else if constexpr (kFields == Fields::ShortDecimalBlanks) {
-    return readShortDecimal<true>(p, end, value, constants);
-  } else if constexpr (kFields == Fields::LongDecimal) {
-    return number_scan::readLongDecimal(p, end, value, constants);
-  } else if constexpr (kFields == Fields::AnyForm) {
-    return readAnyForm<false>(p, end, value, constants);
-  } else if constexpr (kFields == Fields::AnyFormBlanks) {
-    return readAnyForm<true>(p, end, value, constants);
-  } else if constexpr (kFields == Fields::ByColumn) {
+  if constexpr (kFields == Fields::ByColumn) {
     return number_scan::readWith(reader.forms[column], p, end, value, constants);
+  } else if constexpr (kFields == Fields::ShortDecimalPairs) {
+    return number_scan::readShortDecimal<false>(p, end, value, constants);
+  } else if constexpr (kFields != Fields::Plain) {
+    // A constant reader, whose dispatch the compiler takes away.
+    return number_scan::readWith(static_cast<VectorReader>(kFields), p, end, value, constants);
   }
 #endif
   static_cast<void>(reader);
@@ -638,23 +628,10 @@ Fields chooseFieldReaders(const char* p, const char* stop, Reader& reader,
   if (columnCount == 0 || !std::all_of(reader.forms.begin(), reader.forms.end(), sameForm)) {
     return Fields::ByColumn;
   }
-  switch (reader.forms[0]) {
-    case VectorReader::ShortInteger:
-      return Fields::ShortInteger;
-    case VectorReader::LongInteger:
-      return Fields::LongInteger;
-    case VectorReader::ShortDecimal:
-      return fewOverEightBytes(sampled, lines) ? Fields::ShortDecimalPairs : Fields::ShortDecimal;
-    case VectorReader::ShortDecimalBlanks:
-      return Fields::ShortDecimalBlanks;
-    case VectorReader::LongDecimal:
-      return Fields::LongDecimal;
-    case VectorReader::AnyForm:
-      return Fields::AnyForm;
-    case VectorReader::AnyFormBlanks:
-      return Fields::AnyFormBlanks;
+  if (reader.forms[0] == VectorReader::ShortDecimal && fewOverEightBytes(sampled, lines)) {
+    return Fields::ShortDecimalPairs;
   }
-  return Fields::ByColumn;
+  return static_cast<Fields>(reader.forms[0]);
 }
 #endif
 
