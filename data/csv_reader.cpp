@@ -8,6 +8,7 @@
 #include "data/large_pages.h"
 #include "data/number_scan.h"
 #include "data/number_scan_avx2.h"
+#include "data/number_scan_avx512.h"
 #include "data/value_ranges.h"
 
 namespace {
@@ -42,8 +43,17 @@ bool processorHasVectorFields() {
 #endif
 }
 
+bool processorHasEightFields() {
+#if defined(__x86_64__)
+  return processorHasVectorFields() && number_scan::processorHasEightFieldReader();
+#else
+  return false;
+#endif
+}
+
 FieldReading fieldReading = FieldReading::Fastest;
 bool vectorFields = processorHasVectorFields();
+bool eightFields = processorHasEightFields();
 
 // The input bytes at hand, [pos, end), with kFrontPaddingBytes readable before it and
 // kPaddingBytes behind it (zeros when `final`, which means that no byte follows `end`).
@@ -471,13 +481,25 @@ const char* nextSeparator(SeparatorCursor& cursor) {
   return separator;
 }
 
-// A line of n numbers, the common case, read field by field between its n separators (short
-// decimals two at a time); every field is read before the line is judged, so that no branch
-// waits on one field's form. Returns the line's line feed, or nullptr for a line with anything
-// else (a blank line, an empty field, a fault), which the plain algorithm then reads again from
-// its start, with the cursor set anew. The cursor never passes the line's line feed, so it stays
-// within the window.
+// Hands out no separator up to `separator`, which lies at or behind the cursor's next one. Kept in
+// step this way, the cursor costs the groups of eight less than finding the separators anew
+// behind them would (1.2x faster on a table of 64 short columns).
 template <Fields kFields>
+void passSeparatorsTo(SeparatorCursor& cursor, const char* separator) {
+  while (separator - cursor.base >= 64) {
+    cursor.base += 64;
+    cursor.bits = separatorBits<kFields>(cursor.base);
+  }
+  cursor.bits &= ~std::uint64_t{0} << (separator - cursor.base) << 1;
+}
+
+// A line of n numbers, the common case, read field by field between its n separators (short
+// decimals two at a time, or eight at a time with kEights); every field is read before the line
+// is judged, so that no branch waits on one field's form. Returns the line's line feed, or nullptr
+// for a line with anything else (a blank line, an empty field, a fault), which the plain algorithm
+// then reads again from its start, with the cursor set anew. The cursor never passes the line's
+// line feed, so it stays within the window.
+template <Fields kFields, bool kEights>
 const char* readPlainLine(const char* p, SeparatorCursor& cursor, const Reader& reader,
                           std::size_t columnCount, double* const* out, std::size_t row,
                           const VectorConstants& constants) {
@@ -485,6 +507,16 @@ const char* readPlainLine(const char* p, SeparatorCursor& cursor, const Reader& 
   const std::size_t last = columnCount - 1;
   std::size_t j = 0;
 #if defined(__x86_64__)
+  if constexpr (kEights) {
+    for (; j + 8 <= columnCount; j += 8) {
+      const bool endsLine = j + 8 == columnCount;
+      const char* const separator = number_scan::readEightShortDecimals(p, endsLine, out + j, row);
+      if (separator == nullptr) break;
+      passSeparatorsTo<kFields>(cursor, separator);
+      if (endsLine) return separator;
+      p = separator + 1;
+    }
+  }
   if constexpr (kFields == Fields::ShortDecimalPairs) {
     for (; j + 2 <= last; j += 2) {
       const char* const comma = nextSeparator<kFields>(cursor);
@@ -511,7 +543,7 @@ const char* readPlainLine(const char* p, SeparatorCursor& cursor, const Reader& 
 }
 
 // Reads plain lines from `p` up to `stop` until one is not; returns where that line starts.
-template <Fields kFields>
+template <Fields kFields, bool kEights>
 const char* readPlainLines(const char* p, const char* stop, SeparatorCursor& cursor, Reader& reader,
                            DataTable& table, const VectorConstants& constants) {
   const std::size_t columnCount = table.columns.size();
@@ -520,7 +552,7 @@ const char* readPlainLines(const char* p, const char* stop, SeparatorCursor& cur
   const std::size_t firstRow = rows.count;
   std::size_t row = firstRow;
   while (p != stop) {
-    const char* const lineFeed = readPlainLine<kFields>(
+    const char* const lineFeed = readPlainLine<kFields, kEights>(
         p, cursor, reader, columnCount, rows.out.data(), row - rows.stageStart, constants);
     if (lineFeed == nullptr) break;
     p = lineFeed + 1;
@@ -636,7 +668,7 @@ Fields chooseFieldReaders(const char* p, const char* stop, Reader& reader,
 #endif
 
 // Reads the whole lines [p, stop); nullptr after a fault.
-template <Fields kFields>
+template <Fields kFields, bool kEights>
 const char* readWholeLines(const char* p, const char* stop, Reader& reader, DataTable& table,
                            Fault& fault) {
 #if defined(__x86_64__)
@@ -646,7 +678,7 @@ const char* readWholeLines(const char* p, const char* stop, Reader& reader, Data
 #endif
   SeparatorCursor cursor = separatorsAt<kFields>(p);
   for (;;) {
-    p = readPlainLines<kFields>(p, stop, cursor, reader, table, constants);
+    p = readPlainLines<kFields, kEights>(p, stop, cursor, reader, table, constants);
     if (p == stop) break;
     const char* const lineEnd = static_cast<const char*>(std::memchr(p, '\n', stop - p));
     fault = readLineSlowly(p, lineEnd, false, reader, table);
@@ -658,11 +690,11 @@ const char* readWholeLines(const char* p, const char* stop, Reader& reader, Data
 }
 
 // Reads the whole lines of the window; a line cut by the window's end waits for the next block.
-template <Fields kFields>
+template <Fields kFields, bool kEights = false>
 Progress readDataLinesWith(Window& window, Reader& reader, DataTable& table, Fault& fault) {
   if (const char* const last = lastLineFeed(window.pos, window.end)) {
     const char* const stop = last + 1;
-    if (readWholeLines<kFields>(window.pos, stop, reader, table, fault) == nullptr) {
+    if (readWholeLines<kFields, kEights>(window.pos, stop, reader, table, fault) == nullptr) {
       return Progress::Failed;
     }
     window.pos = stop;
@@ -686,13 +718,29 @@ template <Fields kFields>
                                                              DataTable& table, Fault& fault) {
   return readDataLinesWith<kFields>(window, reader, table, fault);
 }
+
+// The same, eight fields at a time where a table of short numbers has eight columns or more.
+template <Fields kFields>
+[[gnu::flatten, VELOPLOT_AVX512]] Progress readDataLinesEights(Window& window, Reader& reader,
+                                                               DataTable& table, Fault& fault) {
+  return readDataLinesWith<kFields, true>(window, reader, table, fault);
+}
 #endif
 
 Progress readDataLines(Window& window, Reader& reader, DataTable& table, Fault& fault) {
 #if defined(__x86_64__)
   const char* const last = lastLineFeed(window.pos, window.end);
   if (vectorFields && last != nullptr) {
-    switch (chooseFieldReaders(window.pos, last + 1, reader, table.columns.size())) {
+    const Fields fields = chooseFieldReaders(window.pos, last + 1, reader, table.columns.size());
+    if (eightFields && table.columns.size() >= 8) {
+      if (fields == Fields::ShortInteger) {
+        return readDataLinesEights<Fields::ShortInteger>(window, reader, table, fault);
+      }
+      if (fields == Fields::ShortDecimalPairs) {
+        return readDataLinesEights<Fields::ShortDecimalPairs>(window, reader, table, fault);
+      }
+    }
+    switch (fields) {
       case Fields::ShortInteger:
         return readDataLinesVector<Fields::ShortInteger>(window, reader, table, fault);
       case Fields::LongInteger:
@@ -864,6 +912,7 @@ bool readCsvText(std::string_view text, DataTable& table, std::string& message) 
 void setFieldReading(FieldReading reading) {
   fieldReading = reading;
   vectorFields = reading != FieldReading::Baseline && processorHasVectorFields();
+  eightFields = reading == FieldReading::Fastest && processorHasEightFields();
 }
 
 void trimBlanks(std::string& text) {

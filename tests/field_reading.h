@@ -22,15 +22,17 @@ inline std::string fieldReadingName(const testing::TestParamInfo<FieldReading>& 
       return "Baseline";
     case FieldReading::AnyForm:
       return "AnyForm";
+    case FieldReading::OneOrTwoAtATime:
+      return "OneOrTwoAtATime";
   }
   return "Unknown";
 }
 
-#define INSTANTIATE_FOR_EVERY_FIELD_READING(suite)                                           \
-  INSTANTIATE_TEST_SUITE_P(                                                                  \
-      EveryReading, suite,                                                                   \
-      testing::Values(FieldReading::Fastest, FieldReading::Baseline, FieldReading::AnyForm), \
-      fieldReadingName)
+#define INSTANTIATE_FOR_EVERY_FIELD_READING(suite)                                                \
+  INSTANTIATE_TEST_SUITE_P(EveryReading, suite,                                                   \
+                           testing::Values(FieldReading::Fastest, FieldReading::Baseline,         \
+                                           FieldReading::AnyForm, FieldReading::OneOrTwoAtATime), \
+                           fieldReadingName)
 
 inline void PrintTo(FieldReading reading, std::ostream* out) {
   *out << fieldReadingName(testing::TestParamInfo<FieldReading>(reading, 0));

@@ -17,6 +17,7 @@
 
 #include "data/number_scan.h"
 #include "data/number_scan_avx2.h"
+#include "data/number_scan_avx512.h"
 
 #if defined(__x86_64__)
 
@@ -145,6 +146,20 @@ std::string randomShortField(Rng& rng) {
   return rng() % 8 == 0 ? field : field.substr(0, 1 + rng() % 8);
 }
 
+// A short decimal as tables of short columns have them: an optional '-', 1 to 4 digits and now and
+// then a point with up to 3 more.
+std::string randomShortDecimalText(Rng& rng) {
+  std::string number = rng() % 3 == 0 ? "-" : "";
+  for (int i = 1 + static_cast<int>(rng() % 4); i > 0; --i)
+    number += static_cast<char>('0' + rng() % 10);
+  if (rng() % 2 == 0) {
+    number += '.';
+    for (int i = static_cast<int>(rng() % 4); i > 0; --i)
+      number += static_cast<char>('0' + rng() % 10);
+  }
+  return number;
+}
+
 TEST(VectorFields, TwoShortDecimalsAreReadAsEachAlone) {
   if (!number_scan::processorHasVectorReaders()) GTEST_SKIP() << "no AVX2 on this processor";
   Rng rng(20261210);
@@ -171,6 +186,77 @@ TEST(VectorFields, TwoShortDecimalsAreReadAsEachAlone) {
                   << (expectedOk ? std::to_string(expected0) + " and " + std::to_string(expected1)
                                  : "refused");
   }
+}
+
+[[VELOPLOT_AVX2]] bool pairTakes(const std::string& field) {
+  const char* const end = field.data() + field.size();
+  double ignored = 0;
+  return number_scan::readTwoShortDecimalsWhole(field.data(), end, field.data(), end, ignored,
+                                                ignored, number_scan::vectorConstants());
+}
+
+[[VELOPLOT_AVX512]] const char* readEight(const char* p, bool endsLine, double* const* out,
+                                          std::size_t row) {
+  return number_scan::readEightShortDecimals(p, endsLine, out, row);
+}
+
+// Eight fields cut as for the pair, each ended by a comma, or a line feed now and then (which
+// the reader of eight takes only after the eighth, and only where the caller says that it ends
+// the line), amid random bytes, written into a random row of eight columns. The reader takes
+// them only where all eight separators lie in the 64 bytes it loads.
+TEST(VectorFields, EightShortDecimalsAreReadAsEachAlone) {
+  if (!number_scan::processorHasEightFieldReader()) GTEST_SKIP() << "no AVX-512 VBMI2 here";
+  Rng rng(20261214);
+  int failures = 0;
+  int taken = 0;
+  constexpr int kCases = 300'000;
+  for (int i = 0; i < kCases && failures < 10; ++i) {
+    std::array<std::string, 8> fields;
+    std::array<char, 8> separators;
+    std::string text;
+    for (int k = 0; k < 8; ++k) {
+      fields[k] = rng() % 4 == 0 ? randomShortField(rng) : randomShortDecimalText(rng);
+      separators[k] = rng() % 40 == 0 ? '\n' : ',';
+      text += fields[k] + separators[k];
+    }
+    const bool endsLine = rng() % 2 == 0;
+    bool expectedOk = separators[7] == (endsLine ? '\n' : ',') && text.size() <= 64;
+    std::array<double, 8> expected{};
+    for (int k = 0; k < 8; ++k) {
+      expectedOk &= (k == 7 || separators[k] == ',') && pairTakes(fields[k]) &&
+                    number_scan::readPlainField(fields[k].data(),
+                                                fields[k].data() + fields[k].size(), expected[k]);
+    }
+    static constexpr std::string_view kFill = "0123456789.-e, \n";
+    std::array<char, 32 + 8 * 40 + 64> bytes{};
+    for (char& byte : bytes) byte = kFill[rng() % kFill.size()];
+    std::memcpy(bytes.data() + 32, text.data(), text.size());
+    constexpr double kUnwritten = -12345.678;
+    std::array<std::array<double, 4>, 8> columns;
+    std::array<double*, 8> out;
+    for (int k = 0; k < 8; ++k) {
+      columns[k].fill(kUnwritten);
+      out[k] = columns[k].data();
+    }
+    const std::size_t row = rng() % 4;
+    const char* const separator = readEight(bytes.data() + 32, endsLine, out.data(), row);
+    bool right = (separator != nullptr) == expectedOk;
+    for (int k = 0; k < 8 && right; ++k) {
+      for (std::size_t r = 0; r < 4; ++r) {
+        const bool written = separator != nullptr && r == row;
+        right &= sameBits(columns[k][r], written ? expected[k] : kUnwritten);
+      }
+    }
+    if (separator != nullptr) right &= separator == bytes.data() + 32 + text.size() - 1;
+    taken += expectedOk;
+    if (right) continue;
+    ++failures;
+    ADD_FAILURE() << "\"" << text << "\"" << (endsLine ? " ending the line" : "") << ": "
+                  << (separator != nullptr ? "taken" : "refused") << ", expected "
+                  << (expectedOk ? "taken" : "refused");
+  }
+  // Enough groups must be taken whole for their values to be checked.
+  EXPECT_GT(taken, kCases / 20);
 }
 
 // The double nearest to a decimal text, by the standard library.
