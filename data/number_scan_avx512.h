@@ -133,8 +133,8 @@ inline std::uint64_t firstOfRuns(std::uint64_t bytes) {
   const __m512d quotients = _mm512_div_pd(_mm512_cvtepi64_pd(mantissas), divisors);
 
   // Stored one by one: a scatter costs more than the eight stores.
-  alignas(64) double stored[8];
-  _mm512_store_pd(stored, quotients);
+  double stored[8];
+  _mm512_storeu_pd(stored, quotients);
   for (int k = 0; k < 8; ++k) out[k][row] = stored[k];
   return p + std::countr_zero(eighth);
 }
