@@ -312,12 +312,19 @@ TEST_P(CsvDifferential, TablesOfShortDecimals) {
 }
 
 // Eight columns or more, which are read eight fields at a time where the processor can: whole
-// lines of eight, groups within longer lines, and the columns behind the last group.
+// lines of eight, groups within longer lines, and the columns behind the last group. Columns of
+// short decimals, of short integers, or (with an even count) of both in turn, which are read as
+// short decimals.
 TEST_P(CsvDifferential, TablesOfEightShortColumnsOrMore) {
   Rng rng(20261214);
-  for (int i = 0; i < 2000; ++i) {
-    const std::string text = i % 2 == 0 ? randomTableOf(rng, randomShortDecimal, 8, 24)
-                                        : randomTableOf(rng, randomShortInteger, 8, 24);
+  for (int i = 0; i < 3000; ++i) {
+    int field = 0;
+    const auto integerThenDecimal = [&field](Rng& rng) {
+      return field++ % 2 == 0 ? randomShortInteger(rng) : randomShortDecimal(rng);
+    };
+    const std::string text = i % 3 == 0   ? randomTableOf(rng, randomShortDecimal, 8, 24)
+                             : i % 3 == 1 ? randomTableOf(rng, randomShortInteger, 8, 24)
+                                          : randomTableOf(rng, integerThenDecimal, 8, 24);
     ASSERT_EQ(mismatch(text, randomBlockBytes(rng)), "") << "file " << i;
   }
 }
