@@ -30,7 +30,16 @@ class Rng {
   std::uint64_t state_;
 };
 
-enum class Values { Mixed, ShortIntegers, LongIntegers, FixedDecimals, Doubles, Wide, LongDigits };
+enum class Values {
+  Mixed,
+  ShortIntegers,
+  LongIntegers,
+  FixedDecimals,
+  Doubles,
+  Wide,
+  LongDigits,
+  Readings
+};
 enum class Layout { Plain, CrLf, Blanks };
 
 struct Recipe {
@@ -42,7 +51,7 @@ struct Recipe {
 
 // The three variants of the mixed table share their seed, and so their values: only the bytes
 // between the values differ, which makes their figures comparable.
-constexpr std::array<CorpusShape, 9> kShapes = {{
+constexpr std::array<CorpusShape, 10> kShapes = {{
     {"mixed",
      "6 columns; each value an integer, fixed decimals, a small value, an exponent (e or E) or 1 "
      "to 17 significant digits"},
@@ -54,6 +63,7 @@ constexpr std::array<CorpusShape, 9> kShapes = {{
     {"long", "2 columns of 18 to 24 significant digits"},
     {"crlf", "the mixed table with CR LF line ends"},
     {"blanks", "the mixed table with blanks around fields and names, and blank lines"},
+    {"readings", "16 columns of readings: integer columns beside columns of 1 or 2 decimals"},
 }};
 constexpr std::array<Recipe, kShapes.size()> kRecipes = {{
     {Values::Mixed, 6, Layout::Plain, 1},
@@ -65,6 +75,7 @@ constexpr std::array<Recipe, kShapes.size()> kRecipes = {{
     {Values::LongDigits, 2, Layout::Plain, 7},
     {Values::Mixed, 6, Layout::CrLf, 1},
     {Values::Mixed, 6, Layout::Blanks, 1},
+    {Values::Readings, 16, Layout::Plain, 8},
 }};
 
 const Recipe& recipeOf(const CorpusShape& shape) {
@@ -218,6 +229,13 @@ void appendValue(std::string& out, Rng& rng, Values values, int column) {
     case Values::LongDigits:
       appendSign(out, rng, 50);
       return appendSignificantDigits(out, rng, 18, 24, 8);
+    case Values::Readings:
+      // Counts and codes in every other column, measures with their decimals in the rest.
+      if (column % 2 == 0) return appendInteger(out, rng.between(0, 99999));
+      appendSign(out, rng, 20);
+      appendInteger(out, rng.between(0, 999));
+      out += '.';
+      return appendDigits(out, rng, 1 + column % 4 / 2);
   }
 }
 

@@ -215,7 +215,7 @@ TEST(Corpus, SameBytesOnEveryPlatform) {
       {"longints", 0xf245ad22c1e0397d}, {"fixed", 0x59ffce415e423ef7},
       {"doubles", 0x71252cd706d35cb6},  {"wide", 0xd5ffef5021f29555},
       {"long", 0xc52501986d89daf7},     {"crlf", 0x3c26492c9e16712a},
-      {"blanks", 0x367db371f6a06365},
+      {"blanks", 0x367db371f6a06365},   {"readings", 0xf914aea58bb2125d},
   };
   for (const CorpusShape& each : corpusShapes()) {
     EXPECT_EQ(fingerprint(corpusText(each, 300)), expected.at(each.name)) << each.name;
