@@ -52,14 +52,15 @@ inline std::uint64_t firstOfRuns(std::uint64_t bytes) {
   return _mm512_test_epi64_mask(marks, marks);
 }
 
-// The eight fields from `p`, ended by the separators at `ends` (byte offsets from p, one a lane),
-// right-aligned in their lanes; the bytes before a field are '0'. `shift` marks the bytes that
-// take the byte before theirs. Returns the mask of the field bytes.
+// The eight fields of `text`, each from its lane of `starts` to before its lane of `ends` (byte
+// offsets), right-aligned in their lanes; the bytes before a field are '0'. `shift` marks the
+// bytes that take the byte before theirs. `fieldBytes` gets the mask of the fields' bytes.
 [[VELOPLOT_AVX512, gnu::always_inline]] inline __m512i gatherFields(__m512i text, __m512i ends,
                                                                     __m512i starts,
                                                                     std::uint64_t shift,
                                                                     std::uint64_t& fieldBytes) {
-  // Each lane's own separator offset in all of its bytes, less 8 to 1.
+  // Every byte of a lane takes the lane's separator offset, less 8 for its first byte to 1 for its
+  // last.
   const __m512i spread = _mm512_set_epi8(
       56, 56, 56, 56, 56, 56, 56, 56, 48, 48, 48, 48, 48, 48, 48, 48, 40, 40, 40, 40, 40, 40, 40,
       40, 32, 32, 32, 32, 32, 32, 32, 32, 24, 24, 24, 24, 24, 24, 24, 24, 16, 16, 16, 16, 16, 16,
