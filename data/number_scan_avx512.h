@@ -52,23 +52,36 @@ inline std::uint64_t firstOfRuns(std::uint64_t bytes) {
   return _mm512_test_epi64_mask(marks, marks);
 }
 
-// The eight fields of `text`, each from its lane of `starts` to before its lane of `ends` (byte
-// offsets), right-aligned in their lanes; the bytes before a field are '0'. `shift` marks the
-// bytes that take the byte before theirs. `fieldBytes` gets the mask of the fields' bytes.
-[[VELOPLOT_AVX512, gnu::always_inline]] inline __m512i gatherFields(__m512i text, __m512i ends,
-                                                                    __m512i starts,
-                                                                    std::uint64_t shift,
-                                                                    std::uint64_t& fieldBytes) {
-  // Every byte of a lane takes the lane's separator offset, less 8 for its first byte to 1 for its
-  // last.
+// Where each byte of a lane comes from for its field to end at the lane's last byte, and the
+// offset of the field's first byte, in every byte of the lane; from the offsets of each field's
+// first byte and of its separator, one a lane.
+struct FieldPlaces {
+  __m512i from;
+  __m512i first;
+};
+
+[[VELOPLOT_AVX512, gnu::always_inline]] inline FieldPlaces fieldPlaces(__m512i starts,
+                                                                       __m512i ends) {
+  // Every byte of a lane takes the lane's own value; `before` counts back from 8 for its first
+  // byte to 1 for its last.
   const __m512i spread = _mm512_set_epi8(
       56, 56, 56, 56, 56, 56, 56, 56, 48, 48, 48, 48, 48, 48, 48, 48, 40, 40, 40, 40, 40, 40, 40,
       40, 32, 32, 32, 32, 32, 32, 32, 32, 24, 24, 24, 24, 24, 24, 24, 24, 16, 16, 16, 16, 16, 16,
       16, 16, 8, 8, 8, 8, 8, 8, 8, 8, 0, 0, 0, 0, 0, 0, 0, 0);
   const __m512i before = _mm512_set1_epi64(static_cast<long long>(0xFFFEFDFCFBFAF9F8));
-  __m512i from = _mm512_add_epi8(_mm512_maskz_permutexvar_epi8(~0ULL, spread, ends), before);
-  from = _mm512_mask_sub_epi8(from, shift, from, _mm512_set1_epi8(1));
-  fieldBytes = _mm512_cmpge_epi8_mask(from, _mm512_maskz_permutexvar_epi8(~0ULL, spread, starts));
+  return {_mm512_add_epi8(_mm512_maskz_permutexvar_epi8(~0ULL, spread, ends), before),
+          _mm512_maskz_permutexvar_epi8(~0ULL, spread, starts)};
+}
+
+// The eight fields of `text`, right-aligned in their lanes; the bytes before a field are '0'.
+// `shift` marks the bytes that take the byte before theirs. `fieldBytes` gets the mask of the
+// fields' bytes.
+[[VELOPLOT_AVX512, gnu::always_inline]] inline __m512i gatherFields(__m512i text,
+                                                                    const FieldPlaces& places,
+                                                                    std::uint64_t shift,
+                                                                    std::uint64_t& fieldBytes) {
+  const __m512i from = _mm512_mask_sub_epi8(places.from, shift, places.from, _mm512_set1_epi8(1));
+  fieldBytes = _mm512_cmpge_epi8_mask(from, places.first);
   return _mm512_mask_permutexvar_epi8(_mm512_set1_epi8('0'), fieldBytes, from, text);
 }
 
@@ -97,15 +110,16 @@ inline std::uint64_t firstOfRuns(std::uint64_t bytes) {
   const __mmask8 shortFields = _mm512_cmple_epu64_mask(
       _mm512_sub_epi64(_mm512_sub_epi64(ends, starts), one), _mm512_set1_epi64(7));
 
+  const FieldPlaces places = fieldPlaces(starts, ends);
   std::uint64_t fieldBytes;
-  const __m512i fields = gatherFields(text, ends, starts, 0, fieldBytes);
+  const __m512i fields = gatherFields(text, places, 0, fieldBytes);
   const std::uint64_t points =
       _mm512_mask_cmpeq_epi8_mask(fieldBytes, fields, _mm512_set1_epi8('.'));
   const std::uint64_t pointLanes = _pdep_u64(lanesWith(points), kLaneBytes);
   // Bytes up to each lane's point: the digits before it move up one place over it.
   const std::uint64_t upToPoint = (points << 1) - pointLanes;
   std::uint64_t numberBytes;
-  const __m512i closed = gatherFields(text, ends, starts, upToPoint, numberBytes);
+  const __m512i closed = gatherFields(text, places, upToPoint, numberBytes);
 
   const __m512i zero = _mm512_set1_epi8('0');
   const __m512i values = _mm512_sub_epi8(closed, zero);
