@@ -11,6 +11,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "bench/corpus.h"
 #include "data/csv_reader.h"
@@ -348,6 +349,45 @@ TEST_P(CsvDifferential, TablesOfLongIntegers) {
 TEST_P(CsvDifferential, TablesOfLongDecimals) {
   expectTablesReadAsTheReferenceDoes(
       20261212, [](Rng& rng, int) { return randomTableOf(rng, randomLongDecimal); });
+}
+
+// Columns whose fields change form every few hundred lines, among short integers and decimals,
+// long integers and decimals, numbers of any form, and any of these with blanks around them:
+// each window of the reader then meets forms that the lines sampled in the windows before did
+// not have. Read whole, in windows of a page, and in small blocks.
+TEST_P(CsvDifferential, ColumnsThatChangeFormFromWindowToWindow) {
+  using RandomField = std::string (*)(Rng&);
+  static constexpr std::array<RandomField, 6> kForms = {
+      randomShortInteger, randomShortDecimal, randomShortDecimalOrOther,
+      randomLongInteger,  randomLongDecimal,  randomNumber};
+  Rng rng(20261210);
+  for (int i = 0; i < 40; ++i) {
+    const int columns = pick(rng, 1, 6);
+    std::vector<RandomField> forms(static_cast<std::size_t>(columns));
+    std::vector<bool> blanks(forms.size());
+    std::string text = "c0";
+    for (int j = 1; j < columns; ++j) text += ",c" + std::to_string(j);
+    text += '\n';
+    for (int stretch = 0; stretch < 6; ++stretch) {
+      for (std::size_t j = 0; j < forms.size(); ++j) {
+        forms[j] =
+            kForms[static_cast<std::size_t>(pick(rng, 0, static_cast<int>(kForms.size()) - 1))];
+        blanks[j] = chance(rng, 0.2);
+      }
+      for (int rows = pick(rng, 50, 400); rows > 0; --rows) {
+        for (std::size_t j = 0; j < forms.size(); ++j) {
+          if (j > 0) text += ',';
+          const bool blank = blanks[j] && chance(rng, 0.5);
+          if (blank) text += ' ';
+          text += forms[j](rng);
+          if (blank) text += '\t';
+        }
+        text += '\n';
+      }
+    }
+    ASSERT_EQ(mismatch(text, 4096), "") << "file " << i;
+    ASSERT_EQ(mismatch(text, static_cast<std::size_t>(pick(rng, 1, 16))), "") << "file " << i;
+  }
 }
 
 TEST_P(CsvDifferential, RandomBytesFromAWeightedAlphabet) {
