@@ -213,9 +213,9 @@ inline std::uint64_t runValue(std::uint64_t halves) {
 
 // The nearest double to the number of sixteen digits whose first and last eight have the values
 // in the two lowest 32-bit lanes: both converted side by side and joined by one fused
-// multiply-add, which rounds once. The chain from the digits to a division is shorter so than
-// through a general register and its conversion: the short decimal reader reads fixed 1.05x
-// faster for it, the field loop alone 1.2x.
+// multiply-add, which rounds once. That is a shorter chain to the division behind it than joining
+// them in a general register and converting the integer: fixed parses 1.05-1.09x faster for it,
+// and the short decimal reader alone on its fields runs 1.2x faster.
 [[VELOPLOT_AVX2]] inline double runNumber(__m128i halves) {
   const __m128d both = _mm_cvtepi32_pd(halves);
   return _mm_cvtsd_f64(_mm_fmadd_sd(both, _mm_set_sd(100000000.0), _mm_unpackhi_pd(both, both)));
