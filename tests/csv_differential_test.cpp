@@ -390,6 +390,36 @@ TEST_P(CsvDifferential, ColumnsThatChangeFormFromWindowToWindow) {
   }
 }
 
+// Short decimals with other forms among them, the fields of other forms read at the end of each
+// stage of rows; one field, anywhere in the rows around a stage's end, that no vector reader takes:
+// valid for the plain reading, or its first fault, whose line must be the field's own.
+TEST_P(CsvDifferential, AFieldThatNoVectorReaderTakesAmongFieldsReadLate) {
+  static constexpr std::array<std::string_view, 12> kOdd = {
+      "+2.5", ".5", "5.", "1e400", "0x10", "1.5.5", "x", "-", "", "1e", "2 5", "7\r"};
+  Rng rng(20261210);
+  for (int i = 0; i < 300; ++i) {
+    const int columns = pick(rng, 1, 6);
+    const int rows = pick(rng, 20, 120);
+    const int oddRow = pick(rng, 0, rows - 1);
+    const int oddColumn = pick(rng, 0, columns - 1);
+    const std::string lineEnd = chance(rng, 0.3) ? "\r\n" : "\n";
+    std::string text = "c0";
+    for (int j = 1; j < columns; ++j) text += ",c" + std::to_string(j);
+    text += lineEnd;
+    for (int r = 0; r < rows; ++r) {
+      for (int j = 0; j < columns; ++j) {
+        if (j > 0) text += ',';
+        const bool odd = r == oddRow && j == oddColumn;
+        text += odd ? std::string(kOdd[static_cast<std::size_t>(i) % kOdd.size()])
+                    : randomShortDecimalOrOther(rng);
+      }
+      text += lineEnd;
+    }
+    ASSERT_EQ(mismatch(text, 4096), "") << "file " << i;
+    ASSERT_EQ(mismatch(text, static_cast<std::size_t>(pick(rng, 1, 16))), "") << "file " << i;
+  }
+}
+
 TEST_P(CsvDifferential, RandomBytesFromAWeightedAlphabet) {
   Rng rng(20240611);
   for (int i = 0; i < 4000; ++i) {
