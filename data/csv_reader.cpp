@@ -665,18 +665,19 @@ const char* readPlainLines(const char* p, const char* stop, SeparatorCursor& cur
 // The vector reader of each column, from the forms of its fields in the lines sampled at the
 // start of this window and, weighing less, of the windows before (see fade). The short decimal
 // reader costs least, and hands every other form to the reader of any form, which costs twice as
-// much, after a branch that mispredicts on every such field: up to about three fields in eight of
-// other forms it is still the cheaper (a column of mixed forms, one in four or so other than short
-// decimals, parses 1.07x to 1.15x faster than with the reader of any form alone; beyond about one
-// in two, slower). A column with more other forms gets the reader of any form, or the long integer
-// reader where at most one field in eight is other than an integer it takes, or the long decimal
-// reader where most fields are longer than 16 bytes (it saves nothing on shorter ones) and at most
-// one in four has another form, mostly an exponent, which it hands to the reader of any form
-// (doubles in shortest form, one in six with an exponent, parse 1.08x faster; a third costs as much
-// as it saves). Blanks around a number take a few more steps, made only where a sampled field has
-// them. Short decimals, and columns of short integers beside them, are read in pairs where at most
-// one sampled field in eight is longer than 8 bytes: a longer field sends both of its pair to the
-// reader of one.
+// much (the thresholds were set where a branch mispredicted on every such field, before they were
+// read late, from a list, where every column takes that reader): up to about three fields in eight
+// of other forms it is still the cheaper (a column of mixed forms, one in four or so other than
+// short decimals, parses 1.07x to 1.15x faster than with the reader of any form alone; beyond about
+// one in two, slower). A column with more other forms gets the reader of any form, or the long
+// integer reader where at most one field in eight is other than an integer it takes, or the long
+// decimal reader where most fields are longer than 16 bytes (it saves nothing on shorter ones) and
+// at most one in four has another form, mostly an exponent, which it hands to the reader of any
+// form (doubles in shortest form, one in six with an exponent, parse 1.08x faster; a third costs as
+// much as it saves). Blanks around a number take a few more steps, made only where a sampled field
+// has them. Short decimals, and columns of short integers beside them, are read in pairs where at
+// most one sampled field in eight is longer than 8 bytes: a longer field sends both of its pair to
+// the reader of one.
 constexpr int kSampledLines = 64;
 
 void sampleField(const char* p, const char* end, SampledForms& forms) {
