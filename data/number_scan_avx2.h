@@ -10,7 +10,8 @@
 //   form of most exported columns, whose value one division makes exact; it hands every other
 //   field to readAnyForm. readTwoShortDecimals reads two such fields at once, one in each half
 //   of the vector, where both have at most 8 bytes: a table of many short columns costs half the
-//   steps a field.
+//   steps a field. readShortDecimalOnly hands them back instead, without a branch, for a caller
+//   that gives them to readAnyForm later, all together.
 // - readLongDecimal takes an optional '-' and up to 32 bytes of digits with at most one point:
 //   columns written with every digit a double holds, or more. It hands every other field to
 //   readAnyForm.
