@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "data/blanks_avx512.h"
 #include "data/large_pages.h"
 #include "data/number_scan.h"
 #include "data/number_scan_avx2.h"
@@ -55,6 +56,8 @@ bool processorHasEightFields() {
 FieldReading fieldReading = FieldReading::Fastest;
 bool vectorFields = processorHasVectorFields();
 bool eightFields = processorHasEightFields();
+// Blanks around fields are removed with the same instructions as the reader of eight takes.
+bool blankRemoval = eightFields;
 
 // The input bytes at hand, [pos, end), with kFrontPaddingBytes readable before it and
 // kPaddingBytes behind it (zeros when `final`, which means that no byte follows `end`).
@@ -298,6 +301,10 @@ struct Reader {
   // Room for every field of a stage, where the short decimal reader keeps the fields it refused
   // until the stage is full.
   std::vector<DeferredField> deferred;
+  // A piece of the window's lines without the blanks around their fields, with the padding
+  // around it, and the masks of the blanks before separators (see readDataLinesWithoutBlanks).
+  std::vector<char> withoutBlanks;
+  std::vector<std::uint64_t> trailingBlanks;
 };
 
 // Asks for the cache lines that the next `count` values appended to `column` will fill, as far
@@ -632,7 +639,22 @@ const char* readPlainLines(const char* p, const char* stop, SeparatorCursor& cur
   std::size_t row = firstRow;
   DeferredField* const deferred = reader.deferred.data();
   std::size_t deferredCount = 0;
+  std::int64_t emptyLines = 0;
   while (p != stop) {
+    // An empty line, as blank lines are without their blanks, is passed over here rather than by
+    // the plain algorithm, once the fields before it are read: the lines counted stay those
+    // before any line taken back.
+    if (*p == '\n') {
+      if (const char* const line =
+              readDeferredFields<kFields>(reader, deferredCount, firstLine, row, constants)) {
+        p = line;
+        break;
+      }
+      nextSeparator<kFields>(cursor);
+      ++p;
+      ++emptyLines;
+      continue;
+    }
     const std::size_t deferredBefore = deferredCount;
     const char* const lineFeed =
         readPlainLine<kFields, kEights>(p, cursor, reader, columnCount, rows.out.data(),
@@ -657,7 +679,7 @@ const char* readPlainLines(const char* p, const char* stop, SeparatorCursor& cur
     p = line;
   }
   rows.count = row;
-  reader.line += static_cast<std::int64_t>(row - firstRow);
+  reader.line += static_cast<std::int64_t>(row - firstRow) + emptyLines;
   return p;
 }
 
@@ -701,12 +723,13 @@ void sampleField(const char* p, const char* end, SampledForms& forms) {
   forms.overSixteenBytes += stop - start > 16;
 }
 
-VectorReader formOf(const SampledForms& sampled, int lines) {
+VectorReader formOf(const SampledForms& sampled, int lines, bool blanksRemoved) {
+  const bool blanks = sampled.blanks > 0 && !blanksRemoved;
   if (fieldReading == FieldReading::AnyForm) {
-    return sampled.blanks > 0 ? VectorReader::AnyFormBlanks : VectorReader::AnyForm;
+    return blanks ? VectorReader::AnyFormBlanks : VectorReader::AnyForm;
   }
   const bool mostlyShortDecimals = sampled.otherForms * 8 <= lines * 3;
-  if (sampled.blanks > 0) {
+  if (blanks) {
     return mostlyShortDecimals ? VectorReader::ShortDecimalBlanks : VectorReader::AnyFormBlanks;
   }
   if (sampled.otherForms * 8 > lines) {
@@ -741,9 +764,41 @@ void fade(SampledForms& forms) {
   }
 }
 
-// The readers' mix for the window's lines.
-Fields chooseFieldReaders(const char* p, const char* stop, Reader& reader,
-                          std::size_t columnCount) {
+// The line loop's readers, from those of the columns.
+Fields lineReaders(const Reader& reader) {
+  const std::vector<VectorReader>& forms = reader.forms;
+  if (forms.empty()) return Fields::ByColumn;
+  const auto sameForm = [&](VectorReader form) { return form == forms[0]; };
+  const bool oneForm = std::all_of(forms.begin(), forms.end(), sameForm);
+  if (oneForm && forms[0] != VectorReader::ShortDecimal) return static_cast<Fields>(forms[0]);
+  // Columns of short integers beside those of short decimals, as in many tables, are read as short
+  // decimals too, which that reader also takes, so that the pairs serve every column: a table of
+  // 16 short columns, every other one of integers, parses 1.7x faster than with each column's own.
+  const auto shortForm = [](VectorReader form) {
+    return form == VectorReader::ShortInteger || form == VectorReader::ShortDecimal;
+  };
+  const std::vector<SampledForms>& sampled = reader.sampledForms;
+  if (std::all_of(forms.begin(), forms.end(), shortForm) &&
+      fewOverEightBytes(sampled, reader.sampledLines)) {
+    return Fields::ShortDecimalPairs;
+  }
+  if (!oneForm) return Fields::ByColumn;
+  // Where every field has the form, the line loop keeps no list of the others.
+  const auto otherForms = [](const SampledForms& forms) { return forms.otherForms > 0; };
+  return std::any_of(sampled.begin(), sampled.end(), otherForms) ? Fields::ShortDecimalLate
+                                                                 : Fields::ShortDecimal;
+}
+
+// The readers' mix for the window's lines, and whether they read the lines without the blanks
+// around their fields (see readDataLinesWithoutBlanks), which costs less than the readers'
+// variants that find the number between the blanks.
+struct FieldChoice {
+  Fields fields;
+  bool withoutBlanks;
+};
+
+FieldChoice chooseFieldReaders(const char* p, const char* stop, Reader& reader,
+                               std::size_t columnCount) {
   std::vector<SampledForms>& sampled = reader.sampledForms;
   sampled.resize(columnCount);
   for (SampledForms& forms : sampled) fade(forms);
@@ -759,29 +814,13 @@ Fields chooseFieldReaders(const char* p, const char* stop, Reader& reader,
     }
     p = lineEnd + 1;
   }
+  const auto hasBlanks = [](const SampledForms& forms) { return forms.blanks > 0; };
+  const bool withoutBlanks = blankRemoval && std::any_of(sampled.begin(), sampled.end(), hasBlanks);
   reader.forms.resize(columnCount);
-  for (std::size_t j = 0; j < columnCount; ++j) reader.forms[j] = formOf(sampled[j], lines);
-  if (columnCount == 0) return Fields::ByColumn;
-  const auto sameForm = [&](VectorReader form) { return form == reader.forms[0]; };
-  const bool oneForm = std::all_of(reader.forms.begin(), reader.forms.end(), sameForm);
-  if (oneForm && reader.forms[0] != VectorReader::ShortDecimal) {
-    return static_cast<Fields>(reader.forms[0]);
+  for (std::size_t j = 0; j < columnCount; ++j) {
+    reader.forms[j] = formOf(sampled[j], lines, withoutBlanks);
   }
-  // Columns of short integers beside those of short decimals, as in many tables, are read as short
-  // decimals too, which that reader also takes, so that the pairs serve every column: a table of
-  // 16 short columns, every other one of integers, parses 1.7x faster than with each column's own.
-  const auto shortForm = [](VectorReader form) {
-    return form == VectorReader::ShortInteger || form == VectorReader::ShortDecimal;
-  };
-  if (std::all_of(reader.forms.begin(), reader.forms.end(), shortForm) &&
-      fewOverEightBytes(sampled, lines)) {
-    return Fields::ShortDecimalPairs;
-  }
-  if (!oneForm) return Fields::ByColumn;
-  // Where every field has the form, the line loop keeps no list of the others.
-  const auto otherForms = [](const SampledForms& forms) { return forms.otherForms > 0; };
-  return std::any_of(sampled.begin(), sampled.end(), otherForms) ? Fields::ShortDecimalLate
-                                                                 : Fields::ShortDecimal;
+  return {lineReaders(reader), withoutBlanks};
 }
 #endif
 
@@ -845,41 +884,95 @@ template <Fields kFields>
 }
 #endif
 
+#if defined(__x86_64__)
+// The window's lines, read with `fields`.
+Progress readDataLinesAs(Fields fields, Window& window, Reader& reader, DataTable& table,
+                         Fault& fault) {
+  if (eightFields && table.columns.size() >= 8) {
+    if (fields == Fields::ShortInteger) {
+      return readDataLinesEights<Fields::ShortInteger>(window, reader, table, fault);
+    }
+    if (fields == Fields::ShortDecimalPairs) {
+      return readDataLinesEights<Fields::ShortDecimalPairs>(window, reader, table, fault);
+    }
+  }
+  switch (fields) {
+    case Fields::ShortInteger:
+      return readDataLinesVector<Fields::ShortInteger>(window, reader, table, fault);
+    case Fields::LongInteger:
+      return readDataLinesVector<Fields::LongInteger>(window, reader, table, fault);
+    case Fields::ShortDecimal:
+      return readDataLinesVector<Fields::ShortDecimal>(window, reader, table, fault);
+    case Fields::ShortDecimalPairs:
+      return readDataLinesVector<Fields::ShortDecimalPairs>(window, reader, table, fault);
+    case Fields::ShortDecimalLate:
+      return readDataLinesVector<Fields::ShortDecimalLate>(window, reader, table, fault);
+    case Fields::ShortDecimalBlanks:
+      return readDataLinesVector<Fields::ShortDecimalBlanks>(window, reader, table, fault);
+    case Fields::LongDecimal:
+      return readDataLinesVector<Fields::LongDecimal>(window, reader, table, fault);
+    case Fields::AnyForm:
+      return readDataLinesVector<Fields::AnyForm>(window, reader, table, fault);
+    case Fields::AnyFormBlanks:
+      return readDataLinesVector<Fields::AnyFormBlanks>(window, reader, table, fault);
+    default:
+      return readDataLinesVector<Fields::ByColumn>(window, reader, table, fault);
+  }
+}
+
+// Whole lines copied at a time, few enough that the copy is still in the second-level cache when
+// it is read; smaller pieces cost more in the reading's start than they save (pieces of 16 KB
+// parsed blanks 1.04x slower).
+constexpr std::size_t kPieceBytes = std::size_t{128} << 10;
+
+// Reads the window's whole lines [window.pos, stop) a piece at a time, each copied without the
+// blanks around its fields and read with `fields`, readers of bare numbers, as a window of its
+// own: a table with blanks beside its commas parses as fast as one without them. The copy has
+// the same lines, numbers and faults (see blanks::removeFieldBlanks), so line numbers and
+// messages stay the same.
+Progress readDataLinesWithoutBlanks(Fields fields, Window& window, const char* stop, Reader& reader,
+                                    DataTable& table, Fault& fault) {
+  for (const char* p = window.pos; p != stop;) {
+    const char* end = stop;
+    if (static_cast<std::size_t>(stop - p) > kPieceBytes) {
+      const char* const last = lastLineFeed(p, p + kPieceBytes);
+      end = (last != nullptr ? last
+                             : static_cast<const char*>(
+                                   std::memchr(p + kPieceBytes, '\n', stop - p - kPieceBytes))) +
+            1;
+    }
+    const auto size = static_cast<std::size_t>(end - p);
+    if (reader.withoutBlanks.size() < kFrontPaddingBytes + size + kPaddingBytes) {
+      reader.withoutBlanks.resize(kFrontPaddingBytes + size + kPaddingBytes);
+    }
+    reader.trailingBlanks.resize(std::max(reader.trailingBlanks.size(), size / 64 + 1));
+    char* const start = reader.withoutBlanks.data() + kFrontPaddingBytes;
+    char* const copyEnd = blanks::removeFieldBlanks(p, end, start, reader.trailingBlanks.data());
+    std::memset(copyEnd, 0, kPaddingBytes);
+    Window piece{start, copyEnd, false};
+    if (readDataLinesAs(fields, piece, reader, table, fault) == Progress::Failed) {
+      return Progress::Failed;
+    }
+    p = end;
+  }
+  window.pos = stop;
+  if (!window.final) return Progress::NeedMore;
+  fault = readLineSlowly(window.pos, window.end, true, reader, table);
+  window.pos = window.end;
+  return fault == Fault::None ? Progress::Finished : Progress::Failed;
+}
+#endif
+
 Progress readDataLines(Window& window, Reader& reader, DataTable& table, Fault& fault) {
 #if defined(__x86_64__)
   const char* const last = lastLineFeed(window.pos, window.end);
   if (vectorFields && last != nullptr) {
-    const Fields fields = chooseFieldReaders(window.pos, last + 1, reader, table.columns.size());
-    if (eightFields && table.columns.size() >= 8) {
-      if (fields == Fields::ShortInteger) {
-        return readDataLinesEights<Fields::ShortInteger>(window, reader, table, fault);
-      }
-      if (fields == Fields::ShortDecimalPairs) {
-        return readDataLinesEights<Fields::ShortDecimalPairs>(window, reader, table, fault);
-      }
+    const FieldChoice choice =
+        chooseFieldReaders(window.pos, last + 1, reader, table.columns.size());
+    if (choice.withoutBlanks) {
+      return readDataLinesWithoutBlanks(choice.fields, window, last + 1, reader, table, fault);
     }
-    switch (fields) {
-      case Fields::ShortInteger:
-        return readDataLinesVector<Fields::ShortInteger>(window, reader, table, fault);
-      case Fields::LongInteger:
-        return readDataLinesVector<Fields::LongInteger>(window, reader, table, fault);
-      case Fields::ShortDecimal:
-        return readDataLinesVector<Fields::ShortDecimal>(window, reader, table, fault);
-      case Fields::ShortDecimalPairs:
-        return readDataLinesVector<Fields::ShortDecimalPairs>(window, reader, table, fault);
-      case Fields::ShortDecimalLate:
-        return readDataLinesVector<Fields::ShortDecimalLate>(window, reader, table, fault);
-      case Fields::ShortDecimalBlanks:
-        return readDataLinesVector<Fields::ShortDecimalBlanks>(window, reader, table, fault);
-      case Fields::LongDecimal:
-        return readDataLinesVector<Fields::LongDecimal>(window, reader, table, fault);
-      case Fields::AnyForm:
-        return readDataLinesVector<Fields::AnyForm>(window, reader, table, fault);
-      case Fields::AnyFormBlanks:
-        return readDataLinesVector<Fields::AnyFormBlanks>(window, reader, table, fault);
-      default:
-        return readDataLinesVector<Fields::ByColumn>(window, reader, table, fault);
-    }
+    return readDataLinesAs(choice.fields, window, reader, table, fault);
   }
 #endif
   return readDataLinesPlain(window, reader, table, fault);
@@ -1034,6 +1127,7 @@ void setFieldReading(FieldReading reading) {
   fieldReading = reading;
   vectorFields = reading != FieldReading::Baseline && processorHasVectorFields();
   eightFields = reading == FieldReading::Fastest && processorHasEightFields();
+  blankRemoval = eightFields;
 }
 
 void trimBlanks(std::string& text) {
