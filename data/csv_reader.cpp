@@ -169,13 +169,23 @@ bool readHeader(Window& window, std::string& token, std::vector<std::string>& na
   return true;
 }
 
+// Sixteen bytes at a time: a window holds thousands of lines, and looking for one line feed after
+// the other took 9% of loading a table of 3 MB.
 std::size_t countLineFeeds(const char* p, const char* end) {
   std::size_t count = 0;
-  while ((p = static_cast<const char*>(std::memchr(p, '\n', end - p))) != nullptr) {
-    ++count;
-    ++p;
+  const __m128i lineFeed = _mm_set1_epi8('\n');
+  while (end - p >= 16) {
+    // Each byte counts up to 255 before the counts are summed.
+    const char* const stop = p + std::min<std::ptrdiff_t>((end - p) / 16, 255) * 16;
+    __m128i counts = _mm_setzero_si128();
+    for (; p != stop; p += 16) {
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      counts = _mm_sub_epi8(counts, _mm_cmpeq_epi8(bytes, lineFeed));
+    }
+    const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+    count += static_cast<std::size_t>(_mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4));
   }
-  return count;
+  return count + static_cast<std::size_t>(std::count(p, end, '\n'));
 }
 
 const char* lastLineFeed(const char* begin, const char* end) {

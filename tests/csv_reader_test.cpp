@@ -231,6 +231,20 @@ TEST(CsvReaderMemory, SizesColumnsOnceFromTheExpectedBytes) {
   }
 }
 
+// Read in one window, a table's lines are counted exactly: lines of 16 bytes put a line feed into
+// the same byte of every sixteen, the most that the count of each byte has to hold.
+TEST(CsvReaderMemory, ReservesTheLinesOfATableInOneWindowExactly) {
+  for (const std::size_t rows : {4999u, 5000u}) {
+    std::string text = "x,y\n";
+    for (std::size_t i = 0; i < rows; ++i) text += "1234567,7654321\n";
+    text += "1,2\n3,4";
+    Outcome outcome;
+    ASSERT_TRUE(readCsvText(text, outcome.table, outcome.message)) << outcome.message;
+    EXPECT_EQ(outcome.table.columns[0].size(), rows + 2);
+    EXPECT_EQ(outcome.table.columns[0].capacity(), rows + 2);
+  }
+}
+
 TEST(CsvReaderMemory, FallsBackToGrowingWhenTheHintIsWrongOrMissing) {
   const std::string text = tableOfRows(30000);
   for (const std::uint64_t hint : {0, 100}) {
