@@ -651,27 +651,24 @@ const char* readPlainLines(const char* p, const char* stop, SeparatorCursor& cur
   std::size_t deferredCount = 0;
   std::int64_t emptyLines = 0;
   while (p != stop) {
-    // An empty line, as blank lines are without their blanks, is passed over here rather than by
-    // the plain algorithm, once the fields before it are read: the lines counted stay those
-    // before any line taken back.
-    if (*p == '\n') {
-      if (const char* const line =
-              readDeferredFields<kFields>(reader, deferredCount, firstLine, row, constants)) {
-        p = line;
-        break;
-      }
-      nextSeparator<kFields>(cursor);
-      ++p;
-      ++emptyLines;
-      continue;
-    }
     const std::size_t deferredBefore = deferredCount;
     const char* const lineFeed =
         readPlainLine<kFields, kEights>(p, cursor, reader, columnCount, rows.out.data(),
                                         row - rows.stageStart, deferred, deferredCount, constants);
     if (lineFeed == nullptr) {
       deferredCount = deferredBefore;
-      break;
+      // An empty line, as blank lines are without their blanks, is passed over here rather than
+      // by the plain algorithm, once the fields before it are read: the lines counted stay those
+      // before any line taken back. The cursor has handed out its line feed.
+      if (*p != '\n') break;
+      if (const char* const line =
+              readDeferredFields<kFields>(reader, deferredCount, firstLine, row, constants)) {
+        p = line;
+        break;
+      }
+      ++p;
+      ++emptyLines;
+      continue;
     }
     p = lineFeed + 1;
     if (++row == rows.room) {
