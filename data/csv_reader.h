@@ -70,8 +70,8 @@ bool readCsvText(std::string_view text, DataTable& table, std::string& message);
 // How the data lines' fields are read: by default with the fastest code this processor runs for
 // each column; tests also read with the baseline code, which every processor of the platform
 // runs, with the vector reader of any form on every column (where the processor has AVX2), and
-// with the vector readers of one or two fields but not the one of eight (AVX-512). All give the
-// same tables and messages.
+// with the vector readers of one or two fields but neither the one of eight nor the removal of
+// blanks around fields (AVX-512). All give the same tables and messages.
 enum class FieldReading { Fastest, Baseline, AnyForm, OneOrTwoAtATime };
 void setFieldReading(FieldReading reading);
 
