@@ -853,6 +853,15 @@ const char* readWholeLines(const char* p, const char* stop, Reader& reader, Data
   return p;
 }
 
+// Once the window's whole lines are read: more to come, or the input's last line if it has no
+// line feed.
+Progress readLastLine(Window& window, Reader& reader, DataTable& table, Fault& fault) {
+  if (!window.final) return Progress::NeedMore;
+  fault = readLineSlowly(window.pos, window.end, true, reader, table);
+  window.pos = window.end;
+  return fault == Fault::None ? Progress::Finished : Progress::Failed;
+}
+
 // Reads the whole lines of the window; a line cut by the window's end waits for the next block.
 template <Fields kFields, bool kEights = false>
 Progress readDataLinesWith(Window& window, Reader& reader, DataTable& table, Fault& fault) {
@@ -863,10 +872,7 @@ Progress readDataLinesWith(Window& window, Reader& reader, DataTable& table, Fau
     }
     window.pos = stop;
   }
-  if (!window.final) return Progress::NeedMore;
-  fault = readLineSlowly(window.pos, window.end, true, reader, table);
-  window.pos = window.end;
-  return fault == Fault::None ? Progress::Finished : Progress::Failed;
+  return readLastLine(window, reader, table, fault);
 }
 
 // Each instance has its field readers and everything the line loop calls, but for the rare
@@ -963,10 +969,7 @@ Progress readDataLinesWithoutBlanks(Fields fields, Window& window, const char* s
     p = end;
   }
   window.pos = stop;
-  if (!window.final) return Progress::NeedMore;
-  fault = readLineSlowly(window.pos, window.end, true, reader, table);
-  window.pos = window.end;
-  return fault == Fault::None ? Progress::Finished : Progress::Failed;
+  return readLastLine(window, reader, table, fault);
 }
 #endif
 
