@@ -1,8 +1,9 @@
 // The vector field readers against the plain one, field by field, over a million generated
 // fields of every length up to 40 bytes: the same verdict and the same bits, for each reader and
-// its variant with blanks, with arbitrary bytes around the field; and the reader of two short
-// decimals at once over a million pairs. Their arithmetic for long
-// mantissas against the standard library's conversion, on numbers near halfway between doubles.
+// its variant with blanks, with arbitrary bytes around the field, and the same bits wherever the
+// short decimal reader read late takes a field; and the reader of two short decimals at once over
+// a million pairs. Their arithmetic for long mantissas against the standard library's
+// conversion, on numbers near halfway between doubles.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -82,6 +83,16 @@ using number_scan::VectorReader;
   return number_scan::readWith(reader, p, end, value, number_scan::vectorConstants());
 }
 
+bool sameBits(double a, double b) {
+  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
+
+// The short decimal reader that leaves the fields it refuses for later, with or without blanks.
+template <bool kBlanks>
+[[VELOPLOT_AVX2]] bool readShortDecimalOnly(const char* p, const char* end, double& value) {
+  return number_scan::readShortDecimalOnly<kBlanks>(p, end, value, number_scan::vectorConstants());
+}
+
 // The field in a buffer with the readers' padding around it, filled with digits and separators
 // that a reader overrunning the field would take in.
 struct PaddedField {
@@ -126,6 +137,17 @@ TEST(VectorFields, AgreeWithThePlainReaderOnEveryField) {
                     << "\": " << (ok ? std::to_string(value) : "refused") << ", the plain reader "
                     << (expectedOk ? std::to_string(expected) : "refused");
     }
+    // What it takes, it reads as the plain reader does; the rest goes to the reader of any form.
+    for (const auto reader : {readShortDecimalOnly<false>, readShortDecimalOnly<true>}) {
+      double value = 0;
+      if (!reader(padded.begin, padded.end, value) || (expectedOk && sameBits(value, expected))) {
+        continue;
+      }
+      ++failures;
+      ADD_FAILURE() << "the short decimal reader read late on \"" << field
+                    << "\": " << std::to_string(value) << ", the plain reader "
+                    << (expectedOk ? std::to_string(expected) : "refused");
+    }
   }
 }
 
@@ -133,10 +155,6 @@ TEST(VectorFields, AgreeWithThePlainReaderOnEveryField) {
                                double& value0, double& value1) {
   return number_scan::readTwoShortDecimals(p0, end0, p1, end1, value0, value1,
                                            number_scan::vectorConstants());
-}
-
-bool sameBits(double a, double b) {
-  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
 }
 
 // Mostly fields of at most 8 bytes, which the pair takes whole, cut from numbers and from other
