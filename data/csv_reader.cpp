@@ -56,8 +56,6 @@ bool processorHasEightFields() {
 FieldReading fieldReading = FieldReading::Fastest;
 bool vectorFields = processorHasVectorFields();
 bool eightFields = processorHasEightFields();
-// Blanks around fields are removed with the same instructions as the reader of eight takes.
-bool blankRemoval = eightFields;
 
 // The input bytes at hand, [pos, end), with kFrontPaddingBytes readable before it and
 // kPaddingBytes behind it (zeros when `final`, which means that no byte follows `end`).
@@ -822,7 +820,8 @@ FieldChoice chooseFieldReaders(const char* p, const char* stop, Reader& reader,
     p = lineEnd + 1;
   }
   const auto hasBlanks = [](const SampledForms& forms) { return forms.blanks > 0; };
-  const bool withoutBlanks = blankRemoval && std::any_of(sampled.begin(), sampled.end(), hasBlanks);
+  // The removal takes the same instructions as the reader of eight fields.
+  const bool withoutBlanks = eightFields && std::any_of(sampled.begin(), sampled.end(), hasBlanks);
   reader.forms.resize(columnCount);
   for (std::size_t j = 0; j < columnCount; ++j) {
     reader.forms[j] = formOf(sampled[j], lines, withoutBlanks);
@@ -1137,7 +1136,6 @@ void setFieldReading(FieldReading reading) {
   fieldReading = reading;
   vectorFields = reading != FieldReading::Baseline && processorHasVectorFields();
   eightFields = reading == FieldReading::Fastest && processorHasEightFields();
-  blankRemoval = eightFields;
 }
 
 void trimBlanks(std::string& text) {

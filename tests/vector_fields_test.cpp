@@ -128,8 +128,7 @@ TEST(VectorFields, AgreeWithThePlainReaderOnEveryField) {
           VectorReader::AnyFormBlanks}) {
       double value = 0;
       const bool ok = readWith(reader, padded.begin, padded.end, value);
-      if (ok == expectedOk &&
-          (!ok || std::bit_cast<std::uint64_t>(value) == std::bit_cast<std::uint64_t>(expected))) {
+      if (ok == expectedOk && (!ok || sameBits(value, expected))) {
         continue;
       }
       ++failures;
@@ -332,7 +331,7 @@ TEST(VectorFields, QuotientsOfLongMantissasRoundAsTheirTextDoes) {
                                                digits + "9999e-" + std::to_string(m + 4)}
                     : std::vector<std::string>{digits + "e-" + std::to_string(m)};
       for (const std::string& text : texts) {
-        if (std::bit_cast<std::uint64_t>(value) == std::bit_cast<std::uint64_t>(nearest(text))) {
+        if (sameBits(value, nearest(text))) {
           continue;
         }
         ++failures;
