@@ -310,9 +310,8 @@ struct Reader {
   // until the stage is full.
   std::vector<DeferredField> deferred;
   // A piece of the window's lines without the blanks around their fields, with the padding
-  // around it, and the masks of the blanks before separators (see readDataLinesWithoutBlanks).
+  // around it (see readDataLinesWithoutBlanks).
   std::vector<char> withoutBlanks;
-  std::vector<std::uint64_t> trailingBlanks;
 };
 
 // Asks for the cache lines that the next `count` values appended to `column` will fill, as far
@@ -957,9 +956,8 @@ Progress readDataLinesWithoutBlanks(Fields fields, Window& window, const char* s
     if (reader.withoutBlanks.size() < kFrontPaddingBytes + size + kPaddingBytes) {
       reader.withoutBlanks.resize(kFrontPaddingBytes + size + kPaddingBytes);
     }
-    reader.trailingBlanks.resize(std::max(reader.trailingBlanks.size(), size / 64 + 1));
     char* const start = reader.withoutBlanks.data() + kFrontPaddingBytes;
-    char* const copyEnd = blanks::removeFieldBlanks(p, end, start, reader.trailingBlanks.data());
+    char* const copyEnd = blanks::removeFieldBlanks(p, end, start);
     std::memset(copyEnd, 0, kPaddingBytes);
     Window piece{start, copyEnd, false};
     if (readDataLinesAs(fields, piece, reader, table, fault) == Progress::Failed) {
