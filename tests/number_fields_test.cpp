@@ -141,12 +141,12 @@ std::string leadLines(const std::string& lead) {
 }
 
 // The readers of a column are chosen from the first lines of each block; every field shape that
-// follows, whichever reader its column got (integers, decimals, any form, each with and without
-// blanks), reads as the reference reads it. Valid shapes share one table per reader; each other
-// shape, which ends its read with a message, gets a table of its own.
+// follows, whichever reader its column got (integers, short and long decimals, any form, each
+// with and without blanks), reads as the reference reads it. Valid shapes share one table per
+// reader; each other shape, which ends its read with a message, gets a table of its own.
 TEST_P(NumberFields, EveryShapeBehindLinesThatChoseTheirReader) {
   std::vector<std::string> shapes;
-  const std::vector<std::string> tails = {"", "e7", "E-3", "e+300"};
+  const std::vector<std::string> tails = {"", "e7", "E-3", "e+300", "e-05", "E+16", "e-9", "e+0a"};
   for (const std::string& mantissa : mantissas()) {
     for (const std::string& tail : tails) {
       const std::string number = mantissa + tail;
@@ -160,7 +160,8 @@ TEST_P(NumberFields, EveryShapeBehindLinesThatChoseTheirReader) {
     }
   }
   int failures = 0;
-  for (const std::string lead : {"12", "-3.25", "1.5e-3", " 7", "-0.125\t", " 2E+5 "}) {
+  for (const std::string lead :
+       {"12", "-3.25", "1.5e-3", " 7", "-0.125\t", " 2E+5 ", "-18.82788183813798"}) {
     const std::string lines = leadLines(lead);
     std::string valid = lines;
     for (const std::string& shape : shapes) {
