@@ -294,7 +294,7 @@ inline std::int64_t exponentValue(const char* end, std::uint64_t count) {
 // decide: 5^-power then fits 64 bits, and its 128-bit reciprocal gives the exact quotient.
 inline constexpr std::int64_t kSmallestDecidedPower = -27;
 
-// The general rounding's one wide product for a mantissa of at least 2^50 and a power from
+// The general rounding's one wide product for a mantissa above 0 and a power from
 // kSmallestDecidedPower to 0, without its steps for what such a number never is: zero,
 // subnormal, infinite or undecided. The mantissa that rounding carries to 2^53 carries into the
 // exponent by the addition that joins them.
@@ -360,6 +360,11 @@ template <bool kPointOnly>
   }
   if (power == 0 && mantissa < std::uint64_t{1} << 63) {
     value = magnitude * kVectorTables.scaleDown[2 * kLargestExactPower + negative];
+    return true;
+  }
+  if (mantissa != 0 && static_cast<std::uint64_t>(power - kSmallestDecidedPower) <=
+                           static_cast<std::uint64_t>(-kSmallestDecidedPower)) {
+    value = decidedProduct(mantissa, power, negative != 0);
     return true;
   }
   return truncatedValue(start, end, mantissa, power, false, negative != 0, value);
