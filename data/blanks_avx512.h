@@ -46,8 +46,8 @@ struct BlockKinds {
 // The runs of blanks that follow a byte of `after` (bit i - 1 for a run from bit i), and the
 // run going on at bit 0 where `carry` (0 or 1) says that one came in: the carry of the addition
 // runs through each such run and stops behind it. `carry` comes out 1 where such a run reaches
-// bit 63. Kept in a register, not in the flags, so that the carry from block to block is not
-// stored and loaded again, which made the removal twice as slow.
+// bit 63, read from the runs rather than from the addition's flag, which GCC kept on the stack: a
+// byte stored and loaded again at every block.
 [[VELOPLOT_AVX512, gnu::always_inline]] inline std::uint64_t runsBehind(std::uint64_t blanks,
                                                                         std::uint64_t after,
                                                                         std::uint64_t& carry) {
