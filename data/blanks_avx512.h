@@ -68,16 +68,6 @@ inline bool blanksEndField(const char* p) {
   return *p == ',' || *p == '\n' || (*p == '\r' && p[1] == '\n');
 }
 
-// Whether the run of blanks that reaches the end of a block ends at a field's end, from the
-// bytes of the next block at `next`: a look at its first byte, and a branch only where the run
-// goes on into it.
-inline bool runEndsField(const char* next) {
-  const char c = *next;
-  if (c == ' ' || c == '\t') [[unlikely]]
-    return blanksEndField(next);
-  return (c == ',') | (c == '\n') | ((c == '\r') & (next[1] == '\n'));
-}
-
 // The runs of blanks that a separator follows. Each run's start, added to its blanks, carries to
 // the byte behind it, so that the runs' starts and the bytes behind them come in the same order;
 // of the runs behind which stands a separator, the starts, subtracted from those separators,
@@ -107,7 +97,7 @@ inline bool runEndsField(const char* next) {
     // end a field or a line. Behind the last block, which ends in a line feed, neither is asked.
     const char* const next = begin + at + 64;
     std::uint64_t continues = 0;
-    if (kinds.blanks >> 63) continues = runEndsField(next);
+    if (kinds.blanks >> 63) continues = blanksEndField(next);
     const std::uint64_t lastReturnEndsLine = (kinds.returns >> 63) & (*next == '\n');
     const std::uint64_t lineEnds =
         kinds.lineFeeds | (kinds.returns & ((kinds.lineFeeds >> 1) | lastReturnEndsLine << 63));

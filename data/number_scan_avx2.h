@@ -294,6 +294,12 @@ inline std::int64_t exponentValue(const char* end, std::uint64_t count) {
 // decide: 5^-power then fits 64 bits, and its 128-bit reciprocal gives the exact quotient.
 inline constexpr std::int64_t kSmallestDecidedPower = -27;
 
+// Whether decidedProduct takes the power: from kSmallestDecidedPower to 0.
+inline bool productDecides(std::int64_t power) {
+  return static_cast<std::uint64_t>(power - kSmallestDecidedPower) <=
+         static_cast<std::uint64_t>(-kSmallestDecidedPower);
+}
+
 // The general rounding's one wide product for a mantissa above 0 and a power from
 // kSmallestDecidedPower to 0, without its steps for what such a number never is: zero,
 // subnormal, infinite or undecided. The mantissa that rounding carries to 2^53 carries into the
@@ -332,8 +338,7 @@ template <bool kMostlyDecided>
                                                                std::uint64_t mantissa,
                                                                std::int64_t power, bool negative,
                                                                double& value) {
-  if (kMostlyDecided && static_cast<std::uint64_t>(power - kSmallestDecidedPower) <=
-                            static_cast<std::uint64_t>(-kSmallestDecidedPower)) [[likely]] {
+  if (kMostlyDecided && productDecides(power)) [[likely]] {
     value = decidedProduct(mantissa, power, negative);
     return true;
   }
@@ -363,8 +368,7 @@ template <bool kMostlyDecided>
     value = magnitude * kVectorTables.scaleDown[2 * kLargestExactPower + negative];
     return true;
   }
-  if (mantissa != 0 && static_cast<std::uint64_t>(power - kSmallestDecidedPower) <=
-                           static_cast<std::uint64_t>(-kSmallestDecidedPower)) {
+  if (mantissa != 0 && productDecides(power)) {
     value = decidedProduct(mantissa, power, negative != 0);
     return true;
   }
@@ -790,14 +794,15 @@ template <bool kBlanks, bool kLong>
                                  lastPoint < 16 ? 15 : 16, exponent - fraction, sign != 0, value);
 }
 
-// Whether the last three bytes before `end` are a sign and two digits, and their value.
+// Whether the last three bytes before `end` are a sign and two digits; if so, their value.
 inline bool twoDigitExponent(const char* end, std::int64_t& exponent) {
   const char sign = end[-3];
   const auto tens = static_cast<unsigned>(end[-2] - '0');
   const auto units = static_cast<unsigned>(end[-1] - '0');
-  exponent = tens * 10 + units;
-  if (sign == '-') exponent = -exponent;
-  return (sign == '-' || sign == '+') && tens <= 9 && units <= 9;
+  if ((sign != '-' && sign != '+') || tens > 9 || units > 9) return false;
+  const auto magnitude = static_cast<std::int64_t>(tens * 10 + units);
+  exponent = sign == '-' ? -magnitude : magnitude;
+  return true;
 }
 
 [[VELOPLOT_AVX2, gnu::noinline]] bool readOtherForm(const char* p, const char* end, double& value);
@@ -867,8 +872,8 @@ template <bool kBlanks>
                                               const VectorConstants& k) {
   const char* mantissaEnd = end;
   std::int64_t exponent = 0;
-  if ((end[-4] | 0x20) == 'e') [[unlikely]] {
-    if (!twoDigitExponent(end, exponent)) return readAnyForm<false>(p, end, value, k);
+  // Any other exponent stays in the field, which the reading then refuses.
+  if ((end[-4] | 0x20) == 'e' && twoDigitExponent(end, exponent)) [[unlikely]] {
     mantissaEnd = end - 4;
   }
   if (readLongDecimalWhole(p, mantissaEnd, end, exponent, value, k)) [[likely]]
