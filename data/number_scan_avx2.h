@@ -91,8 +91,6 @@ struct VectorTables {
   // lastBits16[n], lastBits32[n]: the top n bits of 16 or 32.
   std::array<std::uint16_t, 17> lastBits16;
   std::array<std::uint32_t, 33> lastBits32;
-  // reciprocals[m]: 10^-m rounded, m from 0 to 22.
-  std::array<double, 23> reciprocals;
   // For n below 2^54 and k from 1 to 16, n / 10^k is the high word of n * tenthsFactor[k]
   // shifted right by tenthsShift[k]: the factor is 2^(64 + shift) / 10^k rounded up, with
   // 64 + shift at least 54 plus the bits of 10^k, so that the factor's excess, times any such n,
@@ -138,7 +136,6 @@ constexpr VectorTables vectorTables() {
     tables.scaleDown[2 * at] = kExactPowersOfTen[p < 0 ? -p : 0];
     tables.scaleDown[2 * at + 1] = -kExactPowersOfTen[p < 0 ? -p : 0];
   }
-  for (int m = 0; m <= kLargestExactPower; ++m) tables.reciprocals[m] = 1 / kExactPowersOfTen[m];
   for (int k = 1; k <= 16; ++k) {
     const unsigned bits = 54 + static_cast<unsigned>(std::bit_width(kIntegerPowersOfTen[k] - 1));
     const unsigned shift = bits > 64 ? bits - 64 : 0;
@@ -327,9 +324,39 @@ inline bool productDecides(std::int64_t power) {
   return withSign(std::bit_cast<double>(bits), negative);
 }
 
+// decidedProduct's rounding for a mantissa that holds the 19 leading digits (at least 10^18) of
+// a longer number, which lies strictly between it and its successor: the double that every number
+// between them rounds to; or, where a boundary between two doubles may lie among them, false. In
+// units of the product's high word, taken here without the table's low word, the exact product
+// of the mantissa lies from 0 to 2 above it, and that of its successor less than 2^4 further, as
+// such a mantissa has at most 4 leading zeros. For a whole mantissa above 0, of any size, the same
+// holds of its one exact product, which then never lies on a tie.
+[[VELOPLOT_AVX2, gnu::always_inline]] inline bool boundedProduct(std::uint64_t mantissa,
+                                                                 std::int64_t power, bool negative,
+                                                                 double& value) {
+  using Format = fast_float::binary_format<double>;
+  constexpr int kDropped = 64 - Format::mantissa_explicit_bits() - 3;
+  const int zeros = __builtin_clzll(mantissa);
+  const int tableIndex = 2 * static_cast<int>(power - fast_float::powers::smallest_power_of_five);
+  const std::uint64_t high =
+      fast_float::full_multiplication(mantissa << zeros,
+                                      fast_float::powers::power_of_five_128[tableIndex])
+          .high;
+  const auto upperBit = static_cast<int>(high >> 63);
+  const int shift = upperBit + kDropped;
+  const std::uint64_t rounded = ((high >> shift) + 1) >> 1;
+  const std::int64_t power2 = fast_float::detail::power(static_cast<std::int32_t>(power)) +
+                              upperBit - zeros - Format::minimum_exponent();
+  const std::uint64_t bits = (static_cast<std::uint64_t>(power2 - 1) << 52) + rounded;
+  value = withSign(std::bit_cast<double>(bits), negative);
+  // The boundaries lie at the odd multiples of 2^shift, at the multiples of 2^(shift + 1) here,
+  // and so does 2^63, where the shift changes.
+  const std::uint64_t centred = high + (std::uint64_t{1} << shift);
+  return (((centred - 1) ^ (centred + 19)) >> (shift + 1)) == 0;
+}
+
 // A whole mantissa x 10^power with its sign, correctly rounded from one wide product where that
-// decides, which costs less than quotientByResidual's chain of a division and four dependent
-// steps; else as truncatedValue. False for an infinite value. With kMostlyDecided, for the long
+// decides; else as truncatedValue. False for an infinite value. With kMostlyDecided, for the long
 // decimal reader's fields, whose powers mostly lie where the product always decides, the
 // product's shorter steps serve those powers: doubles parse 1.07x faster. Behind the reader of
 // any form, the test of the power made mixed slower.
@@ -402,41 +429,6 @@ struct SplitNumber {
           static_cast<double>(static_cast<std::int64_t>(n - (halvedInteger << above)))};
 }
 
-// mantissa / 10^m with its sign, m from 0 to 22, correctly rounded for a mantissa of any size
-// below 2^64 - 2^11, without the wide multiplications of the general rounding. The quotient of the
-// mantissa's nearest double, corrected once, is checked against the exact residual
-// mantissa - quotient * 10^m, which fused multiply-adds give without error for a quotient this
-// close: within half an ulp, times 10^m, the quotient is the nearest double.
-// With `truncated`, the mantissa holds the 19 leading digits (at least 10^18) of a longer number,
-// which lies strictly between it and its successor; the quotient is then the double that every
-// number between them rounds to.
-// False where the residual cannot decide: a tie or a near one, bounds that round apart, a
-// quotient that is a power of two (the ulp below it is half), a mantissa of zero. The caller then
-// takes the general rounding.
-[[VELOPLOT_AVX2]] inline bool quotientByResidual(std::uint64_t mantissa, unsigned m, bool truncated,
-                                                 bool negative, double& value) {
-  const auto [high, low] = splitNumber(mantissa);
-
-  const __m128d divisor = _mm_set_sd(kExactPowersOfTen[m]);
-  const __m128d highPart = _mm_set_sd(high);
-  const __m128d lowPart = _mm_set_sd(low);
-  const __m128d first = _mm_div_sd(highPart, divisor);
-  const __m128d firstResidual = _mm_add_sd(_mm_fnmadd_sd(first, divisor, highPart), lowPart);
-  const __m128d quotient =
-      _mm_add_sd(first, _mm_mul_sd(firstResidual, _mm_set_sd(kVectorTables.reciprocals[m])));
-  const double residual =
-      _mm_cvtsd_f64(_mm_add_sd(_mm_fnmadd_sd(quotient, divisor, highPart), lowPart));
-
-  const auto bits = std::bit_cast<std::uint64_t>(_mm_cvtsd_f64(quotient));
-  constexpr std::uint64_t kExponentBits = std::uint64_t{0x7FF} << 52;
-  const double halfUlp = std::bit_cast<double>((bits & kExponentBits) - (std::uint64_t{53} << 52));
-  const double bound = halfUlp * kExactPowersOfTen[m];
-  const bool decided = (residual > -bound) & (residual + static_cast<double>(truncated) < bound) &
-                       ((bits & ~kExponentBits) != 0);
-  value = withSign(std::bit_cast<double>(bits), negative);
-  return decided;
-}
-
 // Decimal digits of a value above 0.
 [[VELOPLOT_AVX2]] inline int decimalDigits(std::uint64_t value) {
   const int guess = (static_cast<int>(highestBit(value) + 1) * 1233) >> 12;
@@ -473,10 +465,7 @@ template <bool kMostlyDecided>
   const bool truncated = kept * kIntegerPowersOfTen[dropped] != last;
   const std::uint64_t mantissa = first * kIntegerPowersOfTen[lastDigits - dropped] + kept;
   const std::int64_t exponent = power + dropped;
-  const auto divisorPower = static_cast<std::uint64_t>(-exponent);
-  if (divisorPower <= kLargestExactPower &&
-      quotientByResidual(mantissa, static_cast<unsigned>(divisorPower), truncated, negative, value))
-      [[likely]] {
+  if (productDecides(exponent) && boundedProduct(mantissa, exponent, negative, value)) [[likely]] {
     return true;
   }
   return truncatedValue(p, end, mantissa, exponent, truncated, negative, value);

@@ -183,17 +183,17 @@ TEST_P(NumberFields, EveryShapeBehindLinesThatChoseTheirReader) {
   EXPECT_EQ(failures, 0);
 }
 
-// The decimal digits of value x 2^shift.
-std::string timesPowerOfTwo(std::uint64_t value, int shift) {
+// The decimal digits of value x factor^count, for a factor below 10.
+std::string timesPower(std::uint64_t value, int factor, int count) {
   std::string text = std::to_string(value);
-  for (; shift > 0; --shift) {
+  for (; count > 0; --count) {
     int carry = 0;
     for (auto digit = text.rbegin(); digit != text.rend(); ++digit) {
-      const int doubled = (*digit - '0') * 2 + carry;
-      *digit = static_cast<char>('0' + doubled % 10);
-      carry = doubled / 10;
+      const int product = (*digit - '0') * factor + carry;
+      *digit = static_cast<char>('0' + product % 10);
+      carry = product / 10;
     }
-    if (carry != 0) text.insert(text.begin(), '1');
+    if (carry != 0) text.insert(text.begin(), static_cast<char>('0' + carry));
   }
   return text;
 }
@@ -234,7 +234,7 @@ TEST_P(NumberFields, TiesBetweenDoublesWrittenInFullDigits) {
   for (int i = 0; i < 400; ++i) {
     seed = seed * 1103515245 + 12345;
     const std::uint64_t mantissa = (std::uint64_t{1} << 52) | (std::uint64_t{seed} << 20 ^ i);
-    const std::string halfway = timesPowerOfTwo(2 * mantissa + 1, 7 + i % 12);
+    const std::string halfway = timesPower(2 * mantissa + 1, 2, 7 + i % 12);
     for (const std::string& near : {halfway, oneUnit(halfway, false), oneUnit(halfway, true)}) {
       const std::string exponent = std::to_string(near.size() - 1);
       numbers.push_back(near);
@@ -247,11 +247,9 @@ TEST_P(NumberFields, TiesBetweenDoublesWrittenInFullDigits) {
   EXPECT_EQ(failuresBehindLeads(numbers), 0);
 }
 
-// Halfway between two doubles from 2^49 to 2^53 lies a number with 1 to 4 places behind the
-// point and 17 to 20 digits, which a 64-bit mantissa still holds whole: the one case where the
-// wide product must itself find the tie and round to even. The first ties lie below a power of
-// two, to which rounding up carries.
-TEST_P(NumberFields, TiesBetweenDoublesWithFewPlacesBehindThePoint) {
+// The numbers halfway between two doubles from 2^49 to 2^53, the first four just below 2^53, to
+// which rounding up carries: 400 of them, with `places` digits behind the point, as digits alone.
+std::vector<std::string> halfwaysBelowTwoToThe53(int places) {
   std::vector<std::string> numbers;
   unsigned seed = 9;
   for (int i = 0; i < 400; ++i) {
@@ -259,15 +257,48 @@ TEST_P(NumberFields, TiesBetweenDoublesWithFewPlacesBehindThePoint) {
     const std::uint64_t mantissa = i < 4
                                        ? (std::uint64_t{1} << 53) - 1
                                        : (std::uint64_t{1} << 52) | (std::uint64_t{seed} << 20 ^ i);
-    const int places = 1 + i % 4;
-    std::uint64_t scaled = 2 * mantissa + 1;
-    for (int place = 0; place < places; ++place) scaled *= 5;
-    const std::string halfway = std::to_string(scaled);
-    for (const std::string& near : {halfway, oneUnit(halfway, false), oneUnit(halfway, true)}) {
-      const std::string number =
-          near.substr(0, near.size() - places) + "." + near.substr(near.size() - places);
-      numbers.push_back(number);
-      numbers.push_back("-" + number);
+    numbers.push_back(timesPower(2 * mantissa + 1, 5, places));
+  }
+  return numbers;
+}
+
+// The number of `digits` with `places` of them behind the point, and its negative.
+void addWithPoint(const std::string& digits, int places, std::vector<std::string>& numbers) {
+  const std::string number =
+      digits.substr(0, digits.size() - places) + "." + digits.substr(digits.size() - places);
+  numbers.push_back(number);
+  numbers.push_back("-" + number);
+}
+
+// With 1 to 4 places behind the point these ties have 17 to 20 digits, which a 64-bit mantissa
+// still holds whole: the one case where the wide product must itself find the tie and round to
+// even.
+TEST_P(NumberFields, TiesBetweenDoublesWithFewPlacesBehindThePoint) {
+  std::vector<std::string> numbers;
+  for (int places = 1; places <= 4; ++places) {
+    for (const std::string& halfway : halfwaysBelowTwoToThe53(places)) {
+      for (const std::string& near : {halfway, oneUnit(halfway, false), oneUnit(halfway, true)}) {
+        addWithPoint(near, places, numbers);
+      }
+    }
+  }
+  EXPECT_EQ(failuresBehindLeads(numbers), 0);
+}
+
+// With 5 to 10 places they have 20 to 24 digits, more than the reader keeps: the tie, and the
+// numbers a unit of the last or of the 19th digit beside it, lie between the 19 leading digits
+// and their successor or just beside them, where the bounds' products must not be trusted.
+TEST_P(NumberFields, TiesBetweenDoublesWithManyPlacesBehindThePoint) {
+  std::vector<std::string> numbers;
+  for (int places = 5; places <= 10; ++places) {
+    for (const std::string& halfway : halfwaysBelowTwoToThe53(places)) {
+      const std::string kept = halfway.substr(0, 19);
+      const std::string dropped = halfway.substr(19);
+      for (const std::string& near : {halfway, oneUnit(halfway, false), oneUnit(halfway, true),
+                                      oneUnit(kept, false) + dropped, oneUnit(kept, true) + dropped,
+                                      oneUnit(oneUnit(kept, true), true) + dropped}) {
+        addWithPoint(near, places, numbers);
+      }
     }
   }
   EXPECT_EQ(failuresBehindLeads(numbers), 0);
