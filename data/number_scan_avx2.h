@@ -297,45 +297,56 @@ inline bool productDecides(std::int64_t power) {
          static_cast<std::uint64_t>(-kSmallestDecidedPower);
 }
 
+// The bits of a wide product's high word below the leading 54 that the rounding keeps, where its
+// top bit is bit 62; one more where it is bit 63 (`upperBit`). The mantissa in the product was
+// shifted left by `zeros` to its top bit.
+inline constexpr int kDroppedProductBits =
+    64 - fast_float::binary_format<double>::mantissa_explicit_bits() - 3;
+
+// mantissa x 10^power from the 54 leading bits of the product, rounded half up to 53. A rounding
+// that carries to 2^53 carries into the exponent by the addition that joins them.
+[[gnu::always_inline]] inline double productDouble(std::uint64_t leading, std::int64_t power,
+                                                   int upperBit, int zeros, bool negative) {
+  using Format = fast_float::binary_format<double>;
+  const std::int64_t power2 = fast_float::detail::power(static_cast<std::int32_t>(power)) +
+                              upperBit - zeros - Format::minimum_exponent();
+  const std::uint64_t bits = (static_cast<std::uint64_t>(power2 - 1) << 52) + ((leading + 1) >> 1);
+  return withSign(std::bit_cast<double>(bits), negative);
+}
+
 // The general rounding's one wide product for a mantissa above 0 and a power from
 // kSmallestDecidedPower to 0, without its steps for what such a number never is: zero,
-// subnormal, infinite or undecided. The mantissa that rounding carries to 2^53 carries into the
-// exponent by the addition that joins them.
+// subnormal, infinite or undecided.
 [[VELOPLOT_AVX2, gnu::always_inline]] inline double decidedProduct(std::uint64_t mantissa,
                                                                    std::int64_t power,
                                                                    bool negative) {
   using Format = fast_float::binary_format<double>;
-  constexpr int kDropped = 64 - Format::mantissa_explicit_bits() - 3;
   const int zeros = __builtin_clzll(mantissa);
   const fast_float::value128 product =
       fast_float::compute_product_approximation<Format::mantissa_explicit_bits() + 3>(
           power, mantissa << zeros);
   const auto upperBit = static_cast<int>(product.high >> 63);
-  std::uint64_t rounded = product.high >> (upperBit + kDropped);
-  const std::int64_t power2 = fast_float::detail::power(static_cast<std::int32_t>(power)) +
-                              upperBit - zeros - Format::minimum_exponent();
+  const int shift = upperBit + kDroppedProductBits;
+  std::uint64_t leading = product.high >> shift;
   // A tie between two doubles, which rounds to the even one: only where 5^power is exact.
-  if ((product.low <= 1) & (power >= Format::min_exponent_round_to_even()) & ((rounded & 3) == 1))
+  if ((product.low <= 1) & (power >= Format::min_exponent_round_to_even()) & ((leading & 3) == 1))
       [[unlikely]] {
-    if ((rounded << (upperBit + kDropped)) == product.high) rounded &= ~std::uint64_t{1};
+    if ((leading << shift) == product.high) leading &= ~std::uint64_t{1};
   }
-  rounded = (rounded + (rounded & 1)) >> 1;
-  const std::uint64_t bits = (static_cast<std::uint64_t>(power2 - 1) << 52) + rounded;
-  return withSign(std::bit_cast<double>(bits), negative);
+  return productDouble(leading, power, upperBit, zeros, negative);
 }
 
 // decidedProduct's rounding for a mantissa that holds the 19 leading digits (at least 10^18) of
-// a longer number, which lies strictly between it and its successor: the double that every number
-// between them rounds to; or, where a boundary between two doubles may lie among them, false. In
-// units of the product's high word, taken here without the table's low word, the exact product
-// of the mantissa lies from 0 to 2 above it, and that of its successor less than 2^4 further, as
-// such a mantissa has at most 4 leading zeros. For a whole mantissa above 0, of any size, the same
-// holds of its one exact product, which then never lies on a tie.
+// a longer number, which lies strictly between it and its successor, and a power from
+// kSmallestDecidedPower to 0: the double that every number between them rounds to; or, where a
+// boundary between two doubles may lie among them, false. In units of the product's high word,
+// taken here without the table's low word, the exact product of the mantissa lies from 0 to 2
+// above it, and that of its successor less than 2^4 further, as such a mantissa has at most 4
+// leading zeros. For a whole mantissa above 0, of any size, the same holds of its one exact
+// product, which then never lies on a tie.
 [[VELOPLOT_AVX2, gnu::always_inline]] inline bool boundedProduct(std::uint64_t mantissa,
                                                                  std::int64_t power, bool negative,
                                                                  double& value) {
-  using Format = fast_float::binary_format<double>;
-  constexpr int kDropped = 64 - Format::mantissa_explicit_bits() - 3;
   const int zeros = __builtin_clzll(mantissa);
   const int tableIndex = 2 * static_cast<int>(power - fast_float::powers::smallest_power_of_five);
   const std::uint64_t high =
@@ -343,12 +354,8 @@ inline bool productDecides(std::int64_t power) {
                                       fast_float::powers::power_of_five_128[tableIndex])
           .high;
   const auto upperBit = static_cast<int>(high >> 63);
-  const int shift = upperBit + kDropped;
-  const std::uint64_t rounded = ((high >> shift) + 1) >> 1;
-  const std::int64_t power2 = fast_float::detail::power(static_cast<std::int32_t>(power)) +
-                              upperBit - zeros - Format::minimum_exponent();
-  const std::uint64_t bits = (static_cast<std::uint64_t>(power2 - 1) << 52) + rounded;
-  value = withSign(std::bit_cast<double>(bits), negative);
+  const int shift = upperBit + kDroppedProductBits;
+  value = productDouble(high >> shift, power, upperBit, zeros, negative);
   // The boundaries lie at the odd multiples of 2^shift, at the multiples of 2^(shift + 1) here,
   // and so does 2^63, where the shift changes.
   const std::uint64_t centred = high + (std::uint64_t{1} << shift);
