@@ -328,10 +328,13 @@ inline constexpr int kDroppedProductBits =
   const auto upperBit = static_cast<int>(product.high >> 63);
   const int shift = upperBit + kDroppedProductBits;
   std::uint64_t leading = product.high >> shift;
-  // A tie between two doubles, which rounds to the even one: only where 5^power is exact.
-  if ((product.low <= 1) & (power >= Format::min_exponent_round_to_even()) & ((leading & 3) == 1))
-      [[unlikely]] {
-    if ((leading << shift) == product.high) leading &= ~std::uint64_t{1};
+  // A tie between two doubles, which rounds to the even one: only where 5^power is exact, and so
+  // the product's low word nearly 0, which is rare enough for the one branch to be taken seldom.
+  if (product.low <= 1) [[unlikely]] {
+    if ((power >= Format::min_exponent_round_to_even()) & ((leading & 3) == 1) &
+        ((leading << shift) == product.high)) {
+      leading &= ~std::uint64_t{1};
+    }
   }
   return productDouble(leading, power, upperBit, zeros, negative);
 }
