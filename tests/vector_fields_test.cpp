@@ -313,7 +313,7 @@ TEST(VectorFields, BoundedProductsRoundAsTheirTextDoes) {
   Rng rng(1209);
   int failures = 0;
   int decidedAtRandom = 0;
-  int atRandom19Digits = 0;
+  int cuttableAtRandom = 0;
   constexpr int kCases = 400'000;
   // That of 20 digits the readers make before they cut mantissas to 19.
   constexpr std::uint64_t kLargestMantissa = 18439999999999999999u;
@@ -324,14 +324,15 @@ TEST(VectorFields, BoundedProductsRoundAsTheirTextDoes) {
     const bool negative = i % 3 == 0;
     double value = 0;
     const bool decided = quotient(mantissa, m, negative, value);
-    const bool nineteenDigits = mantissa >= 1000000000000000000u;
-    atRandom19Digits += atRandom && nineteenDigits;
-    decidedAtRandom += atRandom && nineteenDigits && decided;
+    // The readers cut only numbers longer than 19 digits, to mantissas of at least 10^18.
+    const bool mayBeCut = mantissa >= 1000000000000000000u;
+    cuttableAtRandom += atRandom && mayBeCut;
+    decidedAtRandom += atRandom && mayBeCut && decided;
     if (!decided) continue;
     const std::string sign = negative ? "-" : "";
     const std::string digits = sign + std::to_string(mantissa);
     std::vector<std::string> texts = {digits + "e-" + std::to_string(m)};
-    if (nineteenDigits) {
+    if (mayBeCut) {
       for (const char* more : {"0001", "5", "9999"}) {
         texts.push_back(digits + more + "e-" + std::to_string(m + std::strlen(more)));
       }
@@ -344,7 +345,7 @@ TEST(VectorFields, BoundedProductsRoundAsTheirTextDoes) {
   }
   // Nearly every number decides by the product (about 1 in 70 lies too near a boundary); the
   // rest take the slow way.
-  EXPECT_GT(decidedAtRandom, atRandom19Digits * 97 / 100);
+  EXPECT_GT(decidedAtRandom, cuttableAtRandom * 97 / 100);
 }
 
 [[VELOPLOT_AVX2]] number_scan::SplitNumber split(std::uint64_t n) {
