@@ -344,9 +344,9 @@ inline constexpr int kDroppedProductBits =
 // kSmallestDecidedPower to 0: the double that every number between them rounds to; or, where a
 // boundary between two doubles may lie among them, false. In units of the product's high word,
 // taken here without the table's low word, the exact product of the mantissa lies from 0 to 2
-// above it, and that of its successor less than 2^4 further, as such a mantissa has at most 4
-// leading zeros. For a whole mantissa above 0, of any size, the same holds of its one exact
-// product, which then never lies on a tie.
+// above it, and that of its successor less than 2^zeros further, the shift of the mantissa to
+// its top bit (at most 4 for 19 digits). A mantissa of at least 10^18 that holds the whole
+// number may be given too: its one exact product then never lies on a tie.
 [[VELOPLOT_AVX2, gnu::always_inline]] inline bool boundedProduct(std::uint64_t mantissa,
                                                                  std::int64_t power, bool negative,
                                                                  double& value) {
@@ -362,7 +362,8 @@ inline constexpr int kDroppedProductBits =
   // The boundaries lie at the odd multiples of 2^shift, at the multiples of 2^(shift + 1) here,
   // and so does 2^63, where the shift changes.
   const std::uint64_t centred = high + (std::uint64_t{1} << shift);
-  return (((centred - 1) ^ (centred + 19)) >> (shift + 1)) == 0;
+  const std::uint64_t reach = (std::uint64_t{1} << zeros) + 3;
+  return (((centred - 1) ^ (centred + reach)) >> (shift + 1)) == 0;
 }
 
 // A whole mantissa x 10^power with its sign, correctly rounded from one wide product where that
