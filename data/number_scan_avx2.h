@@ -329,7 +329,7 @@ inline constexpr int kDroppedProductBits =
   const int shift = upperBit + kDroppedProductBits;
   std::uint64_t leading = product.high >> shift;
   // A tie between two doubles, which rounds to the even one: only where 5^power is exact, and so
-  // the product's low word nearly 0, which is rare enough for the one branch to be taken seldom.
+  // only where the product's low word is nearly 0, which one seldom taken branch asks first.
   if (product.low <= 1) [[unlikely]] {
     if ((power >= Format::min_exponent_round_to_even()) & ((leading & 3) == 1) &
         ((leading << shift) == product.high)) {
@@ -473,12 +473,12 @@ template <bool kMostlyDecided>
   }
   const auto dropped = static_cast<unsigned>(decimalDigits(first) + lastDigits - 19);
   const std::uint64_t kept = tenthsOf(last, dropped);
-  const bool truncated = kept * kIntegerPowersOfTen[dropped] != last;
   const std::uint64_t mantissa = first * kIntegerPowersOfTen[lastDigits - dropped] + kept;
   const std::int64_t exponent = power + dropped;
   if (productDecides(exponent) && boundedProduct(mantissa, exponent, negative, value)) [[likely]] {
     return true;
   }
+  const bool truncated = kept * kIntegerPowersOfTen[dropped] != last;
   return truncatedValue(p, end, mantissa, exponent, truncated, negative, value);
 }
 
