@@ -25,6 +25,10 @@ std::vector<std::string> splitCommandLine(std::string_view commandLine) {
 
 namespace {
 
+// A mapped file is read this many bytes at a time, and after each step the pages of the steps
+// before it are given back; the reader may still read the last step's.
+constexpr std::uint64_t kMappedStepBytes = std::uint64_t{2} << 20;
+
 std::uint64_t fileSizeOf(const std::string& fileName) {
   std::error_code error;
   const auto size = std::filesystem::file_size(fileName, error);
@@ -64,6 +68,20 @@ std::optional<std::string> buildScales(AppState& state) {
   return std::nullopt;
 }
 
+// Reads on for about `byteBudget` bytes. A mapped file is read a few megabytes at a time, and
+// the pages behind the reading are given back after each step.
+CsvStatus readOn(StartUpLoad& load, std::uint64_t byteBudget) {
+  CsvLoad& csv = *load.csv;
+  if (!load.mapped) return continueCsvLoad(csv, byteBudget);
+  const std::uint64_t stopAt = csv.bytesRead + std::min(byteBudget, UINT64_MAX - csv.bytesRead);
+  CsvStatus status = CsvStatus::Reading;
+  while (status == CsvStatus::Reading && csv.bytesRead < stopAt) {
+    status = continueCsvLoad(csv, std::min(kMappedStepBytes, stopAt - csv.bytesRead));
+    releaseMappedBytes(*load.mapped, csv.bytesRead - std::min(csv.bytesRead, kMappedStepBytes));
+  }
+  return status;
+}
+
 // What start-up does once the reader is done: the table and scales, or the message.
 void finishStartUp(AppState& state, StartUpLoad& load) {
   CsvLoad& csv = *load.csv;
@@ -77,6 +95,7 @@ void finishStartUp(AppState& state, StartUpLoad& load) {
     state.messageText = csv.message;
   }
   load.csv.reset();
+  load.mapped.reset();
   load.file.reset();
 }
 
@@ -108,14 +127,24 @@ bool beginStartUp(AppState& state, StartUpLoad& load, std::vector<std::string> t
     return true;
   }
   load.fileBytes = fileSizeOf(fileName);
-  load.csv = beginCsvLoad(load.file.get(), load.fileBytes);
+  load.mapped = mapDataFile(load.file.get());
+  load.csv = load.mapped ? beginCsvLoad(std::string_view(load.mapped->data, load.mapped->size))
+                         : beginCsvLoad(load.file.get(), load.fileBytes);
   return false;
 }
 
 bool continueStartUp(AppState& state, StartUpLoad& load, std::uint64_t byteBudget) {
   if (!load.csv) return true;
   try {
-    if (continueCsvLoad(*load.csv, byteBudget) == CsvStatus::Reading) return false;
+    if (readOn(load, byteBudget) == CsvStatus::Reading) return false;
+    if (load.mapped && mappedFileChanged(*load.mapped)) {
+      // What was read may mix the file's old and new bytes: all of it is read again.
+      load.csv.reset();
+      load.mapped.reset();
+      std::rewind(load.file.get());
+      load.csv = beginCsvLoad(load.file.get(), load.fileBytes);
+      if (readOn(load, byteBudget) == CsvStatus::Reading) return false;
+    }
     finishStartUp(state, load);
   } catch (const std::bad_alloc&) {
     state.names.clear();
@@ -124,6 +153,7 @@ bool continueStartUp(AppState& state, StartUpLoad& load, std::uint64_t byteBudge
     state.dims.clear();
     state.messageText = kOutOfMemoryMessage;
     load.csv.reset();
+    load.mapped.reset();
     load.file.reset();
   }
   return true;

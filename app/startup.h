@@ -11,6 +11,7 @@
 
 #include "app/app_state.h"
 #include "data/csv_reader.h"
+#include "data/mapped_file.h"
 
 inline constexpr char kProgramName[] = "Veloplot";
 inline constexpr char kClassName[] = "VELOPLOT";
@@ -42,9 +43,11 @@ struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-// A start-up whose data file is still being read.
+// A start-up whose data file is still being read: from its mapping where the system maps it,
+// else from the stream.
 struct StartUpLoad {
   std::unique_ptr<std::FILE, FileCloser> file;
+  MappedFilePointer mapped;
   std::uint64_t fileBytes = 0;
   std::optional<CsvLoad> csv;
 };

@@ -28,6 +28,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/startup.h"
 #include "bench/corpus.h"
 #include "data/csv_reader.h"
 #include "data/large_pages.h"
@@ -231,12 +232,9 @@ void wholeFile(benchmark::State& state, const Table* table, int pauseSeconds) {
     store.userSeconds += cost.userSeconds;
     pause(pauseSeconds);
     state.ResumeTiming();
-    std::FILE* file = std::fopen(table->path.string().c_str(), "rb");
-    DataTable loaded;
-    std::string message;
-    const bool ok = readCsvTable(file, loaded, message, table->bytes);
-    std::fclose(file);
-    if (!ok) state.SkipWithError(message.c_str());
+    AppState loaded;
+    startUpWithTokens(loaded, {table->path.string()});
+    if (loaded.messageText) state.SkipWithError(loaded.messageText->c_str());
     benchmark::DoNotOptimize(loaded.columns.data());
   }
   const auto perIteration = benchmark::Counter::kAvgIterations;
