@@ -1,6 +1,6 @@
 // A data file mapped into memory, where the system can map one, so that a load reads the system's
-// cached copy of the file where it lies instead of copying it a block at a time: the copy took
-// 4% of a whole load of doubles and more of the faster tables'.
+// cached copy of the file where it lies instead of copying it a block at a time, which took 4%
+// of a whole load of doubles.
 //
 // Contract: mapDataFile maps a regular, non-empty, open file whole for reading, or returns null,
 // and the caller then reads the file as a stream (so too on systems where this maps nothing).
