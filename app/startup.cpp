@@ -82,6 +82,13 @@ CsvStatus readOn(StartUpLoad& load, std::uint64_t byteBudget) {
   return status;
 }
 
+// The reader first: its windows may lie in the mapping.
+void closeLoad(StartUpLoad& load) {
+  load.csv.reset();
+  load.mapped.reset();
+  load.file.reset();
+}
+
 // What start-up does once the reader is done: the table and scales, or the message.
 void finishStartUp(AppState& state, StartUpLoad& load) {
   CsvLoad& csv = *load.csv;
@@ -94,9 +101,7 @@ void finishStartUp(AppState& state, StartUpLoad& load) {
   } else {
     state.messageText = csv.message;
   }
-  load.csv.reset();
-  load.mapped.reset();
-  load.file.reset();
+  closeLoad(load);
 }
 
 void formTitle(AppState& state, std::string_view programName, std::string_view className) {
@@ -152,9 +157,7 @@ bool continueStartUp(AppState& state, StartUpLoad& load, std::uint64_t byteBudge
     state.blockRanges.clear();
     state.dims.clear();
     state.messageText = kOutOfMemoryMessage;
-    load.csv.reset();
-    load.mapped.reset();
-    load.file.reset();
+    closeLoad(load);
   }
   return true;
 }
