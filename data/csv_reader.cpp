@@ -312,6 +312,8 @@ struct Reader {
   // A piece of the window's lines without the blanks around their fields, with the padding
   // around it (see readDataLinesWithoutBlanks).
   std::vector<char> withoutBlanks;
+  // How the columns' pages fill (see large_pages.h).
+  PageFill pages;
 };
 
 // Asks for the cache lines that the next `count` values appended to `column` will fill, as far
@@ -337,8 +339,11 @@ void flushStage(Reader& reader, DataTable& table) {
   for (std::size_t j = 0; j < table.columns.size(); ++j) {
     std::vector<double>& column = table.columns[j];
     const double* before = column.data();
+    const double* const end = before + column.size();
+    fillPages(reader.pages, end, end + std::min(staged, column.capacity() - column.size()),
+              before + column.capacity());
     column.insert(column.end(), rows.out[j], rows.out[j] + staged);
-    if (column.data() != before) {
+    if (column.data() != before && !reader.pages.smallPages) {
       adviseLargePages(column.data(), column.capacity() * sizeof(double));
     }
     prefetchAppend(column, rows.stageRows);

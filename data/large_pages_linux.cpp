@@ -1,4 +1,6 @@
-// Linux side of adviseLargePages: madvise(MADV_HUGEPAGE) on the whole pages inside the block.
+// Linux side of large_pages.h: madvise(MADV_HUGEPAGE) on the whole pages inside the block;
+// MADV_POPULATE_WRITE fills a stretch, with MADV_NOHUGEPAGE first for small pages. A kernel
+// before 5.14 refuses MADV_POPULATE_WRITE; its pages fill as the values reach them, untimed.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -12,4 +14,22 @@ void adviseLargePages(void* address, std::size_t bytes) {
   const std::uintptr_t first = (start + pageBytes - 1) / pageBytes * pageBytes;
   const std::uintptr_t last = (start + bytes) / pageBytes * pageBytes;
   if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+}
+
+void fillPages(PageFill& fill, const void* from, const void* to, const void* blockEnd) {
+  const auto stretch = (reinterpret_cast<std::uintptr_t>(from) + kLargePageBytes - 1) &
+                       ~std::uintptr_t{kLargePageBytes - 1};
+  if (stretch >= reinterpret_cast<std::uintptr_t>(to) ||
+      stretch + kLargePageBytes > reinterpret_cast<std::uintptr_t>(blockEnd)) {
+    return;
+  }
+  void* const address = reinterpret_cast<void*>(stretch);
+  if (fill.smallPages) {
+    madvise(address, kLargePageBytes, MADV_NOHUGEPAGE);
+    madvise(address, kLargePageBytes, MADV_POPULATE_WRITE);
+    return;
+  }
+  const auto start = std::chrono::steady_clock::now();
+  if (madvise(address, kLargePageBytes, MADV_POPULATE_WRITE) != 0) return;
+  fill.smallPages = std::chrono::steady_clock::now() - start > fill.slowLargePage;
 }
