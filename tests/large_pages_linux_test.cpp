@@ -1,6 +1,7 @@
 // Filling a column's pages as its values reach them: which stretch fills, and with which pages.
 #include <gtest/gtest.h>
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -33,7 +34,7 @@ class FreshBlock {
 
   // Per stretch: 'F' where all its pages are resident, '-' where none is, 'p' between.
   std::string residency() const {
-    const std::size_t pages = kStretch / 4096;
+    const std::size_t pages = kStretch / static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
     std::string marks;
     for (std::size_t s = 0; s < stretches_; ++s) {
       std::string resident(pages, '\0');
@@ -110,7 +111,7 @@ TEST_F(FillPagesTest, FillsTheStretchTheValuesEnterWhenItLiesInTheBlock) {
 TEST_F(FillPagesTest, AfterASlowLargePageTheRestFillsWithSmallPages) {
   FreshBlock block(3);
   adviseLargePages(block.at(0), 3 * kStretch);
-  EXPECT_EQ(adviceAt(block.at(0)), "hg");
+  if (adviceAt(block.at(0)) != "hg") GTEST_SKIP() << "no large pages on request";
   PageFill fill;
   fill.slowLargePage = std::chrono::nanoseconds(0);
   fillPages(fill, block.at(0), block.at(8), block.end());
