@@ -7,10 +7,9 @@
 //
 // A host that takes freed memory back (a virtual machine that reports its free pages) backs a
 // large page again slowly: 3-6 ms for 2 MB, where a large page that it still backs takes 0.2-0.4
-// ms and 2 MB of small pages 0.6-1.2 ms. It takes the large pages back first, so that a load after
-// a pause starts fast and then slows down. A load therefore fills its columns itself, 2 MB at a
-// time as its values reach them, timing each large page, and fills small pages from the first
-// one that fills slowly on.
+// ms and 2 MB of small pages 0.6-1.2 ms. After a pause, a load's first large pages fill fast and
+// the rest slowly. A load therefore fills its columns itself, 2 MB at a time as its values reach
+// them, timing each large page, and fills small pages from the first one that fills slowly on.
 #pragma once
 
 #include <chrono>
