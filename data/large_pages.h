@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 
 // The size of the large pages asked for, and of the stretches a load fills at a time.
 inline constexpr std::size_t kLargePageBytes = std::size_t{2} << 20;
@@ -26,8 +27,19 @@ struct PageFill {
 
 void adviseLargePages(void* address, std::size_t bytes);
 
+// Fills the 2 MB stretch at `stretch`, aligned to its size and nothing written in it yet, as a
+// large page where its block was advised for them, timed, or after a slow one, as small pages.
+void fillStretch(PageFill& fill, void* stretch);
+
 // Before values are written over [from, to) of a block that ends at `blockEnd`, with nothing
-// written from `from` on: fills the 2 MB stretch aligned to its size that begins in [from, to),
-// if one does and it lies wholly inside the block, as a large page where the block was advised
-// for them, timed, or after a slow one, as small pages.
-void fillPages(PageFill& fill, const void* from, const void* to, const void* blockEnd);
+// written from `from` on: fills the stretch that begins in [from, to), if one does and it lies
+// wholly inside the block. Inline, as a load asks this for every column of every stage and
+// finds a stretch once in thousands.
+inline void fillPages(PageFill& fill, const void* from, const void* to, const void* blockEnd) {
+  const auto stretch = (reinterpret_cast<std::uintptr_t>(from) + kLargePageBytes - 1) &
+                       ~std::uintptr_t{kLargePageBytes - 1};
+  if (stretch < reinterpret_cast<std::uintptr_t>(to) &&
+      stretch + kLargePageBytes <= reinterpret_cast<std::uintptr_t>(blockEnd)) {
+    fillStretch(fill, reinterpret_cast<void*>(stretch));
+  }
+}

@@ -16,20 +16,13 @@ void adviseLargePages(void* address, std::size_t bytes) {
   if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
 }
 
-void fillPages(PageFill& fill, const void* from, const void* to, const void* blockEnd) {
-  const auto stretch = (reinterpret_cast<std::uintptr_t>(from) + kLargePageBytes - 1) &
-                       ~std::uintptr_t{kLargePageBytes - 1};
-  if (stretch >= reinterpret_cast<std::uintptr_t>(to) ||
-      stretch + kLargePageBytes > reinterpret_cast<std::uintptr_t>(blockEnd)) {
-    return;
-  }
-  void* const address = reinterpret_cast<void*>(stretch);
+void fillStretch(PageFill& fill, void* stretch) {
   if (fill.smallPages) {
-    madvise(address, kLargePageBytes, MADV_NOHUGEPAGE);
-    madvise(address, kLargePageBytes, MADV_POPULATE_WRITE);
+    madvise(stretch, kLargePageBytes, MADV_NOHUGEPAGE);
+    madvise(stretch, kLargePageBytes, MADV_POPULATE_WRITE);
     return;
   }
   const auto start = std::chrono::steady_clock::now();
-  if (madvise(address, kLargePageBytes, MADV_POPULATE_WRITE) != 0) return;
+  if (madvise(stretch, kLargePageBytes, MADV_POPULATE_WRITE) != 0) return;
   fill.smallPages = std::chrono::steady_clock::now() - start > fill.slowLargePage;
 }

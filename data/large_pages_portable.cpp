@@ -4,4 +4,4 @@
 
 void adviseLargePages(void*, std::size_t) {}
 
-void fillPages(PageFill&, const void*, const void*, const void*) {}
+void fillStretch(PageFill&, void*) {}
