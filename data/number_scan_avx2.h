@@ -77,6 +77,10 @@ struct VectorTables {
   // so that the digits on both sides of it meet; a zero comes in at byte 0. closePoint[16], for
   // no point, leaves every byte in place.
   std::array<std::array<std::uint8_t, 16>, 17> closePoint;
+  // closePoint32[q]: closePoint's shuffle over a point at byte q of 32 bytes in the half that holds
+  // it, and over none in the other; closePoint32[32], for no point, leaves every byte in place.
+  // One load of the shuffle for both halves, where two loads and their places took ten steps.
+  std::array<std::array<std::uint8_t, 32>, 33> closePoint32;
   // signedDivisors[2 * q + negative]: what divides the digits of a right-aligned mantissa whose
   // point is at byte q (16 for none) to give its signed value: -1 or 1 times 10 to the number of
   // digits behind the point.
@@ -116,6 +120,14 @@ constexpr VectorTables vectorTables() {
     tables.signedDivisors[2 * point] = divisor;
     tables.signedDivisors[2 * point + 1] = -divisor;
     tables.fraction[point] = static_cast<std::int8_t>(point < 16 ? 15 - point : 0);
+  }
+  for (int point = 0; point <= 32; ++point) {
+    const int inFirst = point < 16 ? point : 16;
+    const int inLast = point >= 16 && point < 32 ? point - 16 : 16;
+    for (int i = 0; i < 16; ++i) {
+      tables.closePoint32[point][i] = tables.closePoint[inFirst][i];
+      tables.closePoint32[point][16 + i] = tables.closePoint[inLast][i];
+    }
   }
   for (int point = 0; point <= 8; ++point) {
     for (int i = 0; i < 8; ++i) {
@@ -449,6 +461,10 @@ struct SplitNumber {
 // Below this, a first part times 10^16 plus the 16 digits behind it fits 64 bits.
 inline constexpr std::uint64_t kLargestFirstPart = 1843;
 
+// The digits in the last run of sixteen bytes of a mantissa of 32 whose point (32 for none) is at
+// byte `point`: 15 where the point is among them.
+inline int lastRunDigits(unsigned point) { return point - 16 < 16 ? 15 : 16; }
+
 // The number made of a first part and `lastDigits` digits behind it (the last part's value),
 // times 10^power: 15 or 16 digits in the last part, 16 at most in the first. A mantissa that
 // fits 64 bits is exact; a longer one keeps 19 leading digits. kMostlyDecided as productValue.
@@ -747,14 +763,13 @@ template <bool kBlanks, bool kLong>
                                           mantissaLength > 16 ? mantissaLength - 16 : 0, k);
     const __m128i lastPart =
         digitValues(loadSixteen(mantissaEnd - 16), mantissaLength < 16 ? mantissaLength : 16, k);
-    const unsigned firstPoint = point < 16 ? point : 16;
-    const unsigned lastPoint = point >= 16 && point < 32 ? point - 16 : 16;
+    const __m256i parts32 =
+        _mm256_inserti128_si256(_mm256_castsi128_si256(firstPart), lastPart, 1);
     const TwoRuns parts = sumTwoRuns(
-        _mm_shuffle_epi8(firstPart, loadSixteen(kVectorTables.closePoint[firstPoint].data())),
-        _mm_shuffle_epi8(lastPart, loadSixteen(kVectorTables.closePoint[lastPoint].data())));
+        _mm256_shuffle_epi8(parts32, loadThirtyTwo(kVectorTables.closePoint32[point].data())));
     const std::int64_t fraction = point < 32 ? 31 - static_cast<std::int64_t>(point) : 0;
     return longMantissaValue<false>(p, numberEnd, runValue(parts.first), runValue(parts.second),
-                                    lastPoint < 16 ? 15 : 16, signedExponent - fraction, sign != 0,
+                                    lastRunDigits(point), signedExponent - fraction, sign != 0,
                                     value);
   }
 }
@@ -783,15 +798,11 @@ template <bool kBlanks, bool kLong>
   const __m256i only = _mm256_and_si256(_mm256_and_si256(values, isDigit),
                                         loadThirtyTwo(kVectorTables.lastBytes32.data() + length));
   const unsigned point = lowestBit(fieldPoints | std::uint64_t{1} << 32);
-  const unsigned firstPoint = point < 16 ? point : 16;
-  const unsigned lastPoint = point >= 16 && point < 32 ? point - 16 : 16;
-  const __m256i closePoints = _mm256_inserti128_si256(
-      _mm256_castsi128_si256(loadSixteen(kVectorTables.closePoint[firstPoint].data())),
-      loadSixteen(kVectorTables.closePoint[lastPoint].data()), 1);
-  const TwoRuns parts = sumTwoRuns(_mm256_shuffle_epi8(only, closePoints));
+  const TwoRuns parts = sumTwoRuns(
+      _mm256_shuffle_epi8(only, loadThirtyTwo(kVectorTables.closePoint32[point].data())));
   const std::int64_t fraction = point < 32 ? 31 - static_cast<std::int64_t>(point) : 0;
   return longMantissaValue<true>(p, fieldEnd, runValue(parts.first), runValue(parts.second),
-                                 lastPoint < 16 ? 15 : 16, exponent - fraction, sign != 0, value);
+                                 lastRunDigits(point), exponent - fraction, sign != 0, value);
 }
 
 // Whether the last three bytes before `end` are a sign and two digits; if so, their value.
