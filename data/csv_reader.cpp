@@ -489,6 +489,23 @@ bool readNumberField(const Reader& reader, std::size_t column, const char* p, co
   return number_scan::readPlainField(p, end, value);
 }
 
+#if defined(__x86_64__)
+// Whether the line loop reads the fields two at a time, the last two of a line too for the long
+// decimals.
+template <Fields kFields>
+constexpr bool kReadsPairs = kFields == Fields::ShortDecimalPairs || kFields == Fields::LongDecimal;
+
+template <Fields kFields>
+bool readTwoFields(const char* p0, const char* end0, const char* p1, const char* end1,
+                   double& value0, double& value1, const VectorConstants& constants) {
+  if constexpr (kFields == Fields::LongDecimal) {
+    return number_scan::readTwoLongDecimals(p0, end0, p1, end1, value0, value1, constants);
+  } else {
+    return number_scan::readTwoShortDecimals(p0, end0, p1, end1, value0, value1, constants);
+  }
+}
+#endif
+
 // The separators (',' and '\n') ahead of a place in the window, found 64 bytes at a time, so
 // that the fields of a line are delimited without reading them one after the other.
 struct SeparatorCursor {
@@ -577,15 +594,26 @@ const char* readPlainLine(const char* p, SeparatorCursor& cursor, const Reader& 
       p = separator + 1;
     }
   }
-  if constexpr (kFields == Fields::ShortDecimalPairs) {
+  if constexpr (kReadsPairs<kFields>) {
     for (; j + 2 <= last; j += 2) {
       const char* const comma = nextSeparator<kFields>(cursor);
       if (*comma == '\n') return nullptr;
       const char* const nextComma = nextSeparator<kFields>(cursor);
       if (*nextComma == '\n') return nullptr;
-      plain &= number_scan::readTwoShortDecimals(p, comma, comma + 1, nextComma, out[j][row],
-                                                 out[j + 1][row], constants);
+      plain &= readTwoFields<kFields>(p, comma, comma + 1, nextComma, out[j][row], out[j + 1][row],
+                                      constants);
       p = nextComma + 1;
+    }
+  }
+  if constexpr (kFields == Fields::LongDecimal) {
+    if (j + 2 == columnCount) {
+      const char* const comma = nextSeparator<kFields>(cursor);
+      if (*comma == '\n') return nullptr;
+      const char* const lineFeed = nextSeparator<kFields>(cursor);
+      const char* const end = lineFeed - (lineFeed[-1] == '\r');
+      plain &=
+          readTwoFields<kFields>(p, comma, comma + 1, end, out[j][row], out[j + 1][row], constants);
+      return plain && *lineFeed == '\n' ? lineFeed : nullptr;
     }
   }
 #endif

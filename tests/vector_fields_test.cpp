@@ -1,9 +1,9 @@
 // The vector field readers against the plain one, field by field, over a million generated
 // fields of every length up to 40 bytes: the same verdict and the same bits, for each reader and
 // its variant with blanks, with arbitrary bytes around the field, and the same bits wherever the
-// short decimal reader read late takes a field; and the reader of two short decimals at once over
-// a million pairs. Their arithmetic for long mantissas against the standard library's
-// conversion, on numbers near halfway between doubles.
+// short decimal reader read late takes a field; and the readers of two short or two long decimals
+// at once over a million pairs each. Their arithmetic for long mantissas against the standard
+// library's conversion, on numbers near halfway between doubles.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -93,10 +93,11 @@ template <bool kBlanks>
   return number_scan::readShortDecimalOnly<kBlanks>(p, end, value, number_scan::vectorConstants());
 }
 
-// The field in a buffer with the readers' padding around it, filled with digits and separators
-// that a reader overrunning the field would take in.
+// The field (two of them with the comma between, at most 104 bytes) in a buffer with the
+// readers' padding around it, filled with digits and separators that a reader overrunning the
+// field would take in.
 struct PaddedField {
-  std::array<char, 64 + 40 + 64> bytes{};
+  std::array<char, 64 + 104 + 64> bytes{};
   const char* begin;
   const char* end;
 
@@ -150,10 +151,19 @@ TEST(VectorFields, AgreeWithThePlainReaderOnEveryField) {
   }
 }
 
-[[VELOPLOT_AVX2]] bool readTwo(const char* p0, const char* end0, const char* p1, const char* end1,
-                               double& value0, double& value1) {
+using PairReader = bool (*)(const char* p0, const char* end0, const char* p1, const char* end1,
+                            double& value0, double& value1);
+
+[[VELOPLOT_AVX2]] bool readTwoShort(const char* p0, const char* end0, const char* p1,
+                                    const char* end1, double& value0, double& value1) {
   return number_scan::readTwoShortDecimals(p0, end0, p1, end1, value0, value1,
                                            number_scan::vectorConstants());
+}
+
+[[VELOPLOT_AVX2]] bool readTwoLong(const char* p0, const char* end0, const char* p1,
+                                   const char* end1, double& value0, double& value1) {
+  return number_scan::readTwoLongDecimals(p0, end0, p1, end1, value0, value1,
+                                          number_scan::vectorConstants());
 }
 
 // Mostly fields of at most 8 bytes, which the pair takes whole, cut from numbers and from other
@@ -177,13 +187,35 @@ std::string randomShortDecimalText(Rng& rng) {
   return number;
 }
 
-TEST(VectorFields, TwoShortDecimalsAreReadAsEachAlone) {
-  if (!number_scan::processorHasVectorReaders()) GTEST_SKIP() << "no AVX2 on this processor";
-  Rng rng(20261210);
+// Mostly decimals of 1 to 32 digits with a point anywhere or none, now and then with an exponent
+// of a sign and two digits, as columns of doubles written in full have them; now and then any
+// other field.
+std::string randomLongDecimalField(Rng& rng) {
+  if (rng() % 8 == 0) return rng() % 2 == 0 ? randomNumber(rng) : randomField(rng);
+  std::string number = rng() % 3 == 0 ? "-" : "";
+  const auto digits = static_cast<int>(1 + rng() % 32);
+  const auto point = static_cast<int>(rng() % (digits + 2));
+  for (int i = 0; i < digits; ++i) {
+    if (i == point) number += '.';
+    number += static_cast<char>('0' + rng() % 10);
+  }
+  if (point == digits) number += '.';
+  if (rng() % 6 == 0) {
+    number += rng() % 2 == 0 ? "e-" : "E+";
+    number += std::to_string(10 + rng() % 90);
+  }
+  return number;
+}
+
+// Both fields of every pair read as the plain reader reads each, or both refused where it refuses
+// either.
+void expectPairsReadAsEachAlone(PairReader readPair, std::string (*randomPairField)(Rng&),
+                                Rng::result_type seed) {
+  Rng rng(seed);
   int failures = 0;
   for (int i = 0; i < 1'000'000 && failures < 10; ++i) {
-    const std::string first = randomShortField(rng);
-    const std::string second = randomShortField(rng);
+    const std::string first = randomPairField(rng);
+    const std::string second = randomPairField(rng);
     const PaddedField padded(first + "," + second, rng);
     const char* const end0 = padded.begin + first.size();
     double expected0 = 0;
@@ -192,7 +224,7 @@ TEST(VectorFields, TwoShortDecimalsAreReadAsEachAlone) {
     const bool expectedOk = number_scan::readPlainField(end0 + 1, padded.end, expected1) && firstOk;
     double value0 = 0;
     double value1 = 0;
-    const bool ok = readTwo(padded.begin, end0, end0 + 1, padded.end, value0, value1);
+    const bool ok = readPair(padded.begin, end0, end0 + 1, padded.end, value0, value1);
     if (ok == expectedOk && (!ok || (sameBits(value0, expected0) && sameBits(value1, expected1)))) {
       continue;
     }
@@ -203,6 +235,16 @@ TEST(VectorFields, TwoShortDecimalsAreReadAsEachAlone) {
                   << (expectedOk ? std::to_string(expected0) + " and " + std::to_string(expected1)
                                  : "refused");
   }
+}
+
+TEST(VectorFields, TwoShortDecimalsAreReadAsEachAlone) {
+  if (!number_scan::processorHasVectorReaders()) GTEST_SKIP() << "no AVX2 on this processor";
+  expectPairsReadAsEachAlone(readTwoShort, randomShortField, 20261210);
+}
+
+TEST(VectorFields, TwoLongDecimalsAreReadAsEachAlone) {
+  if (!number_scan::processorHasVectorReaders()) GTEST_SKIP() << "no AVX2 on this processor";
+  expectPairsReadAsEachAlone(readTwoLong, randomLongDecimalField, 20261211);
 }
 
 [[VELOPLOT_AVX2]] bool pairTakes(const std::string& field) {
