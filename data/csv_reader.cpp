@@ -569,6 +569,11 @@ void passSeparatorsTo(SeparatorCursor& cursor, const char* separator) {
   cursor.bits &= ~std::uint64_t{0} << (separator - cursor.base) << 1;
 }
 
+// The end of a line's last field: a CR before the line feed ends the line with it.
+inline const char* lastFieldEnd(const char* lineFeed) {
+  return lineFeed - (lineFeed[-1] == '\r');
+}
+
 // A line of n numbers, the common case, read field by field between its n separators (short
 // decimals two at a time, or eight at a time with kEights); every field is read before the line
 // is judged, so that no branch waits on one field's form. Returns the line's line feed, or nullptr
@@ -610,7 +615,7 @@ const char* readPlainLine(const char* p, SeparatorCursor& cursor, const Reader& 
       const char* const comma = nextSeparator<kFields>(cursor);
       if (*comma == '\n') return nullptr;
       const char* const lineFeed = nextSeparator<kFields>(cursor);
-      const char* const end = lineFeed - (lineFeed[-1] == '\r');
+      const char* const end = lastFieldEnd(lineFeed);
       plain &=
           readTwoFields<kFields>(p, comma, comma + 1, end, out[j][row], out[j + 1][row], constants);
       return plain && *lineFeed == '\n' ? lineFeed : nullptr;
@@ -625,8 +630,7 @@ const char* readPlainLine(const char* p, SeparatorCursor& cursor, const Reader& 
     p = comma + 1;
   }
   const char* const lineFeed = nextSeparator<kFields>(cursor);
-  // A CR before the line feed ends the line with it.
-  const char* const end = lineFeed - (lineFeed[-1] == '\r');
+  const char* const end = lastFieldEnd(lineFeed);
   plain &= readNumberField<kFields>(reader, last, p, end, out[last][row], deferred, deferredCount,
                                     constants);
   return plain && *lineFeed == '\n' ? lineFeed : nullptr;
