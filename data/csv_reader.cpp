@@ -1,8 +1,10 @@
 #include "data/csv_reader.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <new>
+#include <numeric>
 #include <utility>
 #include <vector>
 
@@ -292,6 +294,33 @@ struct DeferredField {
   double* value;  // in the stage
 };
 
+// Where a table has fewer than eight columns of short numbers, its lines are read in blocks, eight
+// fields at a time across the line ends, in as many groups of eight as make whole lines: 8 lines
+// of 1, 3, 5 or 7 columns, 4 of 2 or 6, 2 of 4. Every lane of a group serves: read two lines of
+// three columns at a time, six fields in the eight lanes, flights-30M parsed slower than line by
+// line; read in blocks, 1.4x-2x faster.
+struct LineBlocks {
+  std::size_t lines = 0;  // none where 0
+  std::size_t groups = 0;
+  std::array<std::uint64_t, 7> lineFeeds{};  // per group, as readShortFields takes them
+  // Field f of a block: its place in the stage from the block's first row of column 0, where each
+  // column's rows lie together, stageRows apart.
+  std::array<std::size_t, 56> places{};
+};
+
+LineBlocks lineBlocks(std::size_t columnCount, std::size_t stageRows) {
+  LineBlocks blocks;
+  if (columnCount == 0 || columnCount >= 8) return blocks;
+  blocks.lines = std::lcm(columnCount, std::size_t{8}) / columnCount;
+  blocks.groups = blocks.lines * columnCount / 8;
+  for (std::size_t f = 0; f != blocks.lines * columnCount; ++f) {
+    const std::size_t column = f % columnCount;
+    blocks.places[f] = column * stageRows + f / columnCount;
+    if (column == columnCount - 1) blocks.lineFeeds[f / 8] |= std::uint64_t{1} << (f % 8);
+  }
+  return blocks;
+}
+
 struct Reader {
   Rows rows;
   std::int64_t line = 1;
@@ -314,6 +343,7 @@ struct Reader {
   std::vector<char> withoutBlanks;
   // How the columns' pages fill (see large_pages.h).
   PageFill pages;
+  LineBlocks blocks;
 };
 
 // Asks for the cache lines that the next `count` values appended to `column` will fill, as far
@@ -592,7 +622,9 @@ const char* readPlainLine(const char* p, SeparatorCursor& cursor, const Reader& 
   if constexpr (kEights) {
     for (; j + 8 <= columnCount; j += 8) {
       const bool endsLine = j + 8 == columnCount;
-      const char* const separator = number_scan::readEightShortDecimals(p, endsLine, out + j, row);
+      const char* const separator =
+          number_scan::readEightShortNumbers<kFields == Fields::ShortInteger>(p, endsLine, out + j,
+                                                                              row);
       if (separator == nullptr) break;
       passSeparatorsTo<kFields>(cursor, separator);
       if (endsLine) return separator;
@@ -685,6 +717,31 @@ const char* readDeferredFields(const Reader& reader, std::size_t& deferredCount,
   return nullptr;
 }
 
+#if defined(__x86_64__)
+constexpr std::size_t kMostLinesAlone = 1024;
+
+// Reads a block of lines from `p` into the stage, from `first`, the place of its first row in
+// column 0; returns its last line feed, or nullptr where readShortFields does not take a group of
+// the block or its separators reach `stop` (what it wrote is then read again). So a group starts
+// at or before `stop`, and its load stays within the window's padding.
+template <Fields kFields>
+[[VELOPLOT_AVX512]] const char* readLineBlock(const char* p, const char* stop,
+                                              const LineBlocks& blocks, double* first) {
+  const std::size_t* places = blocks.places.data();
+  for (std::size_t group = 0; group != blocks.groups; ++group) {
+    __m512d quotients;
+    const char* const separator = number_scan::readShortFields<kFields == Fields::ShortInteger>(
+        p, blocks.lineFeeds[group], quotients);
+    if (separator == nullptr || separator >= stop) return nullptr;
+    double values[8];
+    _mm512_storeu_pd(values, quotients);
+    for (const double value : values) first[*places++] = value;
+    p = separator + 1;
+  }
+  return p - 1;
+}
+#endif
+
 // Reads plain lines from `p` up to `stop` until one is not; returns where that line starts.
 template <Fields kFields, bool kEights>
 const char* readPlainLines(const char* p, const char* stop, SeparatorCursor& cursor, Reader& reader,
@@ -698,7 +755,35 @@ const char* readPlainLines(const char* p, const char* stop, SeparatorCursor& cur
   DeferredField* const deferred = reader.deferred.data();
   std::size_t deferredCount = 0;
   std::int64_t emptyLines = 0;
+  // Lines left to read one at a time before the next block, after a block that was not read: at
+  // first a block's lines, twice as many after each block in turn that was not read, so that a
+  // table whose lines no block takes (ended by CR LF, say) costs few attempts.
+  std::size_t linesAlone = 0;
+  std::size_t pause = reader.blocks.lines;
   while (p != stop) {
+#if defined(__x86_64__)
+    if constexpr (kEights) {
+      const LineBlocks& blocks = reader.blocks;
+      if (blocks.lines != 0 && linesAlone == 0 && rows.room - row >= blocks.lines) {
+        const char* const lineFeed =
+            readLineBlock<kFields>(p, stop, blocks, rows.out[0] + (row - rows.stageStart));
+        if (lineFeed != nullptr) {
+          p = lineFeed + 1;
+          row += blocks.lines;
+          pause = blocks.lines;
+          if (row == rows.room) {
+            rows.count = row;
+            flushStageOutOfLine(reader, table);
+          }
+          continue;
+        }
+        linesAlone = pause;
+        pause = std::min(2 * pause, kMostLinesAlone);
+        cursor = separatorsAt<kFields>(p);
+      }
+      linesAlone -= linesAlone != 0;
+    }
+#endif
     const std::size_t deferredBefore = deferredCount;
     const char* const lineFeed =
         readPlainLine<kFields, kEights>(p, cursor, reader, columnCount, rows.out.data(),
@@ -949,7 +1034,7 @@ template <Fields kFields>
 // The window's lines, read with `fields`.
 Progress readDataLinesAs(Fields fields, Window& window, Reader& reader, DataTable& table,
                          Fault& fault) {
-  if (eightFields && table.columns.size() >= 8) {
+  if (eightFields) {
     if (fields == Fields::ShortInteger) {
       return readDataLinesEights<Fields::ShortInteger>(window, reader, table, fault);
     }
@@ -1096,6 +1181,7 @@ void startDataLines(CsvReaderState& state, DataTable& table) {
                            ? kDefaultReservedRows
                            : estimateRows(state.window, remainingBytes, table.names.size()));
   makeStage(state.reader.rows, table.columns.size());
+  state.reader.blocks = lineBlocks(table.columns.size(), state.reader.rows.stageRows);
   state.reader.deferred.resize(state.reader.rows.stage.size());
 }
 

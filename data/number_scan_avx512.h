@@ -4,12 +4,14 @@
 // summed and divided in one pass. A table of many short columns is read with a handful of steps
 // a field instead of a handful a byte.
 //
-// readEightShortDecimals takes exactly what readTwoShortDecimals takes in each field (an
-// optional '-', digits and at most one point, not the first byte, 1 to 8 bytes) and gives the
-// same bits: the digits divided by the signed power of ten, one rounding. Any other field,
+// readEightShortNumbers takes exactly what readTwoShortDecimals takes in each field (an optional
+// '-', digits and at most one point, not the first byte, 1 to 8 bytes) and gives the same bits:
+// the digits divided by the signed power of ten, one rounding; with kIntegers, exactly what
+// readShortInteger takes of up to 8 bytes, with its bits, in fewer steps. Any other field,
 // separators other than seven commas and a comma or a line feed, or eight fields that with their
 // separators take more than 64 bytes leave everything untouched for the caller's readers of one
-// or two fields.
+// or two fields. readShortFields, for callers that store the values themselves, takes line feeds
+// at any given places among the eight separators: eight fields of several short lines.
 //
 // Contract: reads 64 bytes from the first field's start; only for processors with AVX-512 F,
 // BW, DQ, VL, VBMI and VBMI2, which the callers check first and compile for with
@@ -20,6 +22,7 @@
 
 #include <immintrin.h>
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 
@@ -30,7 +33,7 @@
 
 namespace number_scan {
 
-// Whether this processor runs readEightShortDecimals.
+// Whether this processor runs the readers below.
 inline bool processorHasEightFieldReader() {
   __builtin_cpu_init();
   return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
@@ -85,17 +88,30 @@ struct FieldPlaces {
   return _mm512_mask_permutexvar_epi8(_mm512_set1_epi8('0'), fieldBytes, from, text);
 }
 
-// Reads the eight fields from `p` into out[0][row] to out[7][row], the eighth ended by a line
-// feed when `endsLine`, else by a comma as the other seven. Returns the eighth's separator, or
-// nullptr with nothing written.
-[[VELOPLOT_AVX512]] inline const char* readEightShortDecimals(const char* p, bool endsLine,
-                                                              double* const* out, std::size_t row) {
+// The value of the digits in each lane, one a byte, the most significant first, zeros before them.
+[[VELOPLOT_AVX512, gnu::always_inline]] inline __m512i digitsValue(__m512i digits) {
+  const __m512i pairs = _mm512_maddubs_epi16(digits, _mm512_set1_epi16(0x010A));
+  const __m512i quads = _mm512_madd_epi16(pairs, _mm512_set1_epi32(0x00010064));
+  return _mm512_add_epi64(_mm512_maskz_mul_epu32(0xFF, quads, _mm512_set1_epi64(10000)),
+                          _mm512_maskz_srli_epi64(0xFF, quads, 32));
+}
+
+// The values of the eight fields from `p`, one a lane: the eighth's separator, or nullptr. Bit k
+// of `lineFeeds` says that the separator of field k is a line feed, where the others are commas.
+// With kIntegers, only the fields of readShortInteger (an optional '-' and 1 to 8 digits), in
+// fewer steps: no point to close and no division.
+template <bool kIntegers>
+[[VELOPLOT_AVX512, gnu::always_inline]] inline const char* readShortFields(const char* p,
+                                                                           std::uint64_t lineFeeds,
+                                                                           __m512d& values) {
   const __m512i text = _mm512_loadu_si512(p);
-  const std::uint64_t lineFeeds = _mm512_cmpeq_epi8_mask(text, _mm512_set1_epi8('\n'));
-  const std::uint64_t separators = _mm512_cmpeq_epi8_mask(text, _mm512_set1_epi8(',')) | lineFeeds;
+  const std::uint64_t textLineFeeds = _mm512_cmpeq_epi8_mask(text, _mm512_set1_epi8('\n'));
+  const std::uint64_t separators =
+      _mm512_cmpeq_epi8_mask(text, _mm512_set1_epi8(',')) | textLineFeeds;
   const std::uint64_t eighth = _pdep_u64(0x80, separators);
-  const std::uint64_t wantedLineFeeds = endsLine ? eighth : 0;
-  if ((eighth == 0) | ((lineFeeds & ((eighth << 1) - 1)) != wantedLineFeeds)) return nullptr;
+  if ((eighth == 0) | ((textLineFeeds & ((eighth << 1) - 1)) != _pdep_u64(lineFeeds, separators))) {
+    return nullptr;
+  }
 
   const __m512i offsets = _mm512_set_epi8(
       63, 62, 61, 60, 59, 58, 57, 56, 55, 54, 53, 52, 51, 50, 49, 48, 47, 46, 45, 44, 43, 42, 41,
@@ -113,6 +129,21 @@ struct FieldPlaces {
   const FieldPlaces places = fieldPlaces(starts, ends);
   std::uint64_t fieldBytes;
   const __m512i fields = gatherFields(text, places, 0, fieldBytes);
+  const __m512i zero = _mm512_set1_epi8('0');
+  if constexpr (kIntegers) {
+    const __m512i digitValues = _mm512_sub_epi8(fields, zero);
+    const std::uint64_t digits =
+        _mm512_mask_cmple_epu8_mask(fieldBytes, digitValues, _mm512_set1_epi8(9));
+    const std::uint64_t minus =
+        _mm512_mask_cmpeq_epi8_mask(fieldBytes, fields, _mm512_set1_epi8('-'));
+    const std::uint64_t wrong = fieldBytes & ~(digits | (minus & firstOfRuns(fieldBytes)));
+    if ((shortFields != 0xFF) | (wrong != 0) | (lanesWith(digits) != 0xFF)) return nullptr;
+    const __m512d magnitudes =
+        _mm512_cvtepi64_pd(digitsValue(_mm512_maskz_mov_epi8(digits, digitValues)));
+    // The sign bit set, which makes "-0" -0 as readShortInteger does.
+    values = _mm512_mask_xor_pd(magnitudes, lanesWith(minus), magnitudes, _mm512_set1_pd(-0.0));
+    return p + std::countr_zero(eighth);
+  }
   const std::uint64_t points =
       _mm512_mask_cmpeq_epi8_mask(fieldBytes, fields, _mm512_set1_epi8('.'));
   const std::uint64_t pointLanes = _pdep_u64(lanesWith(points), kLaneBytes);
@@ -121,10 +152,9 @@ struct FieldPlaces {
   std::uint64_t numberBytes;
   const __m512i closed = gatherFields(text, places, upToPoint, numberBytes);
 
-  const __m512i zero = _mm512_set1_epi8('0');
-  const __m512i values = _mm512_sub_epi8(closed, zero);
+  const __m512i digitValues = _mm512_sub_epi8(closed, zero);
   const std::uint64_t digits =
-      _mm512_mask_cmple_epu8_mask(numberBytes, values, _mm512_set1_epi8(9));
+      _mm512_mask_cmple_epu8_mask(numberBytes, digitValues, _mm512_set1_epi8(9));
   const std::uint64_t minus =
       _mm512_mask_cmpeq_epi8_mask(numberBytes, closed, _mm512_set1_epi8('-'));
   // A second point stays a byte of its own in `closed`.
@@ -132,12 +162,7 @@ struct FieldPlaces {
                               (points & firstOfRuns(fieldBytes));
   if ((shortFields != 0xFF) | (wrong != 0) | (lanesWith(digits) != 0xFF)) return nullptr;
 
-  const __m512i digitValues = _mm512_maskz_mov_epi8(digits, values);
-  const __m512i pairs = _mm512_maddubs_epi16(digitValues, _mm512_set1_epi16(0x010A));
-  const __m512i quads = _mm512_madd_epi16(pairs, _mm512_set1_epi32(0x00010064));
-  const __m512i mantissas =
-      _mm512_add_epi64(_mm512_maskz_mul_epu32(0xFF, quads, _mm512_set1_epi64(10000)),
-                       _mm512_maskz_srli_epi64(0xFF, quads, 32));
+  const __m512i mantissas = digitsValue(_mm512_maskz_mov_epi8(digits, digitValues));
   // Digits behind the point: the bytes after it in lanes that have one.
   const __m512i behindPoint =
       _mm512_sad_epu8(_mm512_maskz_mov_epi8(pointLanes * 0xFF & ~upToPoint, _mm512_set1_epi8(1)),
@@ -145,13 +170,24 @@ struct FieldPlaces {
   const __m512d powers = _mm512_set_pd(1e7, 1e6, 1e5, 1e4, 1e3, 1e2, 1e1, 1);
   __m512d divisors = _mm512_maskz_permutexvar_pd(0xFF, behindPoint, powers);
   divisors = _mm512_mask_sub_pd(divisors, lanesWith(minus), _mm512_setzero_pd(), divisors);
-  const __m512d quotients = _mm512_div_pd(_mm512_cvtepi64_pd(mantissas), divisors);
+  values = _mm512_div_pd(_mm512_cvtepi64_pd(mantissas), divisors);
+  return p + std::countr_zero(eighth);
+}
 
+// Reads the eight fields from `p` into out[0][row] to out[7][row], the eighth ended by a line
+// feed when `endsLine`, else by a comma as the other seven; kIntegers as readShortFields. Returns
+// the eighth's separator, or nullptr with nothing written.
+template <bool kIntegers = false>
+[[VELOPLOT_AVX512]] inline const char* readEightShortNumbers(const char* p, bool endsLine,
+                                                             double* const* out, std::size_t row) {
+  __m512d values;
+  const char* const separator = readShortFields<kIntegers>(p, endsLine ? 0x80 : 0, values);
+  if (separator == nullptr) return nullptr;
   // Stored one by one: a scatter costs more than the eight stores.
   double stored[8];
-  _mm512_storeu_pd(stored, quotients);
+  _mm512_storeu_pd(stored, values);
   for (int k = 0; k < 8; ++k) out[k][row] = stored[k];
-  return p + std::countr_zero(eighth);
+  return separator;
 }
 
 }  // namespace number_scan

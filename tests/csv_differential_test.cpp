@@ -281,11 +281,11 @@ std::string randomLongDecimal(Rng& rng) {
 // randomTable's.
 template <typename RandomField>
 std::string randomTableOf(Rng& rng, RandomField randomField, int fewestColumns = 1,
-                          int mostColumns = 7) {
+                          int mostColumns = 7, int mostRows = 12) {
   const int columns = pick(rng, fewestColumns, mostColumns);
   std::string text = "c0";
   for (int j = 1; j < columns; ++j) text += ",c" + std::to_string(j);
-  for (int rows = pick(rng, 1, 12); rows > 0; --rows) {
+  for (int rows = pick(rng, 1, mostRows); rows > 0; --rows) {
     text += '\n';
     for (int j = 0; j < columns; ++j) {
       if (j > 0) text += ',';
@@ -334,6 +334,41 @@ TEST_P(CsvDifferential, TablesOfEightShortColumnsOrMore) {
            : i % 3 == 1 ? randomTableOf(rng, randomShortInteger, 8, 24)
                         : randomTableOf(rng, integerThenDecimal, 8, 24);
   });
+}
+
+// Fewer than eight columns, which are read in blocks of lines eight fields at a time where the
+// processor can: blocks cut by the window's end and by the stage's, and lines that a block does
+// not take (a longer field, a blank line, a CR, a fault) at any place in a block. Columns of short
+// decimals, of short integers (which take a reader of their own), or of both in turn.
+TEST_P(CsvDifferential, TablesOfFewShortColumns) {
+  expectTablesReadAsTheReferenceDoes(20261215, [](Rng& rng, int i) {
+    int field = 0;
+    const auto integerThenDecimal = [&field](Rng& rng) {
+      return field++ % 2 == 0 ? randomShortInteger(rng) : randomShortDecimal(rng);
+    };
+    return i % 3 == 0   ? randomTableOf(rng, randomShortDecimal, 1, 7, 100)
+           : i % 3 == 1 ? randomTableOf(rng, randomShortInteger, 1, 7, 100)
+                        : randomTableOf(rng, integerThenDecimal, 1, 7, 100);
+  });
+}
+
+// The same in text of several windows, where the bytes behind a window are the next lines, which a
+// block must not read as its own.
+TEST_P(CsvDifferential, FewShortColumnsAcrossWindowsOfText) {
+  Rng rng(20261216);
+  for (const int columns : {1, 3, 7}) {
+    std::string text = "c0";
+    for (int j = 1; j < columns; ++j) text += ",c" + std::to_string(j);
+    text += '\n';
+    while (text.size() < 2 * kCsvBlockBytes + 1000) {
+      for (int j = 0; j < columns; ++j) {
+        if (j > 0) text += ',';
+        text += randomDigits(rng, pick(rng, 1, 8));
+      }
+      text += '\n';
+    }
+    ASSERT_EQ(mismatch(text, kCsvBlockBytes), "") << columns << " columns";
+  }
 }
 
 TEST_P(CsvDifferential, TablesOfShortDecimalsAndOtherForms) {

@@ -254,18 +254,33 @@ TEST(VectorFields, TwoLongDecimalsAreReadAsEachAlone) {
                                                 ignored, number_scan::vectorConstants());
 }
 
-[[VELOPLOT_AVX512]] const char* readEight(const char* p, bool endsLine, double* const* out,
-                                          std::size_t row) {
-  return number_scan::readEightShortDecimals(p, endsLine, out, row);
+[[VELOPLOT_AVX2]] bool shortIntegerTakes(const std::string& field) {
+  double ignored = 0;
+  return number_scan::readShortIntegerWhole(field.data(), field.data() + field.size(), ignored);
 }
 
-// Eight fields cut as for the pair, each ended by a comma, or a line feed now and then (which
-// the reader of eight takes only after the eighth, and only where the caller says that it ends
-// the line), amid random bytes, written into a random row of eight columns. The reader takes
-// them only where all eight separators lie in the 64 bytes it loads.
-TEST(VectorFields, EightShortDecimalsAreReadAsEachAlone) {
-  if (!number_scan::processorHasEightFieldReader()) GTEST_SKIP() << "no AVX-512 VBMI2 here";
-  Rng rng(20261214);
+template <bool kIntegers>
+[[VELOPLOT_AVX512]] const char* readEight(const char* p, bool endsLine, double* const* out,
+                                          std::size_t row) {
+  return number_scan::readEightShortNumbers<kIntegers>(p, endsLine, out, row);
+}
+
+// An optional '-' and 1 to 8 digits.
+std::string randomShortIntegerText(Rng& rng) {
+  std::string number = rng() % 3 == 0 ? "-" : "";
+  for (int i = 1 + static_cast<int>(rng() % 8); i > 0; --i)
+    number += static_cast<char>('0' + rng() % 10);
+  return number;
+}
+
+// Eight fields cut as for the pair (with kIntegers, as for the short integer reader), each ended
+// by a comma, or a line feed now and then (which the reader of eight takes only after the eighth,
+// and only where the caller says that it ends the line), amid random bytes, written into a random
+// row of eight columns. The reader takes them only where all eight separators lie in the 64 bytes
+// it loads and every field has at most 8 bytes.
+template <bool kIntegers>
+void expectEightReadAsEachAlone(std::uint64_t seed) {
+  Rng rng(seed);
   int failures = 0;
   int taken = 0;
   constexpr int kCases = 300'000;
@@ -274,7 +289,9 @@ TEST(VectorFields, EightShortDecimalsAreReadAsEachAlone) {
     std::array<char, 8> separators;
     std::string text;
     for (int k = 0; k < 8; ++k) {
-      fields[k] = rng() % 4 == 0 ? randomShortField(rng) : randomShortDecimalText(rng);
+      fields[k] = rng() % 4 == 0 ? randomShortField(rng)
+                  : kIntegers    ? randomShortIntegerText(rng)
+                                 : randomShortDecimalText(rng);
       separators[k] = rng() % 40 == 0 ? '\n' : ',';
       text += fields[k] + separators[k];
     }
@@ -282,7 +299,8 @@ TEST(VectorFields, EightShortDecimalsAreReadAsEachAlone) {
     bool expectedOk = separators[7] == (endsLine ? '\n' : ',') && text.size() <= 64;
     std::array<double, 8> expected{};
     for (int k = 0; k < 8; ++k) {
-      expectedOk &= (k == 7 || separators[k] == ',') && pairTakes(fields[k]) &&
+      expectedOk &= (k == 7 || separators[k] == ',') && fields[k].size() <= 8 &&
+                    (kIntegers ? shortIntegerTakes(fields[k]) : pairTakes(fields[k])) &&
                     number_scan::readPlainField(fields[k].data(),
                                                 fields[k].data() + fields[k].size(), expected[k]);
     }
@@ -298,7 +316,8 @@ TEST(VectorFields, EightShortDecimalsAreReadAsEachAlone) {
       out[k] = columns[k].data();
     }
     const std::size_t row = rng() % 4;
-    const char* const separator = readEight(bytes.data() + 32, endsLine, out.data(), row);
+    const char* const separator =
+        readEight<kIntegers>(bytes.data() + 32, endsLine, out.data(), row);
     bool right = (separator != nullptr) == expectedOk;
     for (int k = 0; k < 8 && right; ++k) {
       for (std::size_t r = 0; r < 4; ++r) {
@@ -316,6 +335,16 @@ TEST(VectorFields, EightShortDecimalsAreReadAsEachAlone) {
   }
   // Enough groups must be taken whole for their values to be checked.
   EXPECT_GT(taken, kCases / 20);
+}
+
+TEST(VectorFields, EightShortDecimalsAreReadAsEachAlone) {
+  if (!number_scan::processorHasEightFieldReader()) GTEST_SKIP() << "no AVX-512 VBMI2 here";
+  expectEightReadAsEachAlone<false>(20261214);
+}
+
+TEST(VectorFields, EightShortIntegersAreReadAsEachAlone) {
+  if (!number_scan::processorHasEightFieldReader()) GTEST_SKIP() << "no AVX-512 VBMI2 here";
+  expectEightReadAsEachAlone<true>(20261215);
 }
 
 // The double nearest to a decimal text, by the standard library.
