@@ -35,7 +35,12 @@ constexpr std::size_t kFrontPaddingBytes = 32;
 // appending does without the zeros that growing a column writes first. At most this many bytes,
 // so that a header of many names cannot claim much memory.
 constexpr std::size_t kStageBytes = std::size_t{256} << 10;
-constexpr std::size_t kMostStageRows = 32;
+constexpr std::size_t kStageRows = 32;
+// Tables of up to four columns stage more rows, up to this many values and kMostStageRows, where
+// the appends of a stage and its ranges would otherwise take a tenth of the reading (flights-30M
+// parses 1.02x-1.09x faster with 64 rows, slower with 128).
+constexpr std::size_t kFewColumnsStageValues = 256;
+constexpr std::size_t kMostStageRows = 128;
 
 enum class Fault { None, InvalidValue, TooManyValues, NotEnoughValues, InvalidCharacter };
 
@@ -401,7 +406,11 @@ void flushStage(Reader& reader, DataTable& table) {
 
 // A power of two that divides the rows of a block, so that blocks end where stages do.
 void makeStage(Rows& rows, std::size_t columnCount) {
-  rows.stageRows = kMostStageRows;
+  rows.stageRows = kStageRows;
+  while (columnCount != 0 && rows.stageRows < kMostStageRows &&
+         2 * rows.stageRows * columnCount <= kFewColumnsStageValues) {
+    rows.stageRows *= 2;
+  }
   while (rows.stageRows > 1 && rows.stageRows * columnCount * sizeof(double) > kStageBytes) {
     rows.stageRows /= 2;
   }
