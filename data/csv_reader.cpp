@@ -849,6 +849,12 @@ const char* readPlainLines(const char* p, const char* stop, SeparatorCursor& cur
 // most one sampled field in eight is longer than 8 bytes: a longer field sends both of its pair to
 // the reader of one.
 constexpr int kSampledLines = 64;
+// Of a wide table, fewer lines, as many as make this many fields, but never fewer than
+// kFewestSampledLines. Sampling took 5% of the reading of wide, whose 64 lines of 64 columns are
+// 1.8% of a window's fields, where 64 lines of mixed's six are 0.4%; with 32 lines wide parses
+// 1.03x faster.
+constexpr std::size_t kSampledFields = 2048;
+constexpr int kFewestSampledLines = 16;
 
 void sampleField(const char* p, const char* end, SampledForms& forms) {
   const char* start = p;
@@ -952,7 +958,10 @@ FieldChoice chooseFieldReaders(const char* p, const char* stop, Reader& reader,
   for (SampledForms& forms : sampled) fade(forms);
   int& lines = reader.sampledLines;
   lines = lines * 3 / 4;
-  for (int sampledHere = 0; sampledHere < kSampledLines && p != stop; ++sampledHere, ++lines) {
+  const int linesToSample =
+      std::clamp(static_cast<int>(kSampledFields / std::max<std::size_t>(columnCount, 1)),
+                 kFewestSampledLines, kSampledLines);
+  for (int sampledHere = 0; sampledHere < linesToSample && p != stop; ++sampledHere, ++lines) {
     const char* const lineEnd = static_cast<const char*>(std::memchr(p, '\n', stop - p));
     for (std::size_t j = 0; j < columnCount && p < lineEnd; ++j) {
       const char* comma = static_cast<const char*>(std::memchr(p, ',', lineEnd - p));
