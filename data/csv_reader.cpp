@@ -738,13 +738,13 @@ template <Fields kFields>
                                               const LineBlocks& blocks, double* first) {
   const std::size_t* places = blocks.places.data();
   for (std::size_t group = 0; group != blocks.groups; ++group) {
-    __m512d quotients;
+    __m512d values;
     const char* const separator = number_scan::readShortFields<kFields == Fields::ShortInteger>(
-        p, blocks.lineFeeds[group], quotients);
+        p, blocks.lineFeeds[group], values);
     if (separator == nullptr || separator >= stop) return nullptr;
-    double values[8];
-    _mm512_storeu_pd(values, quotients);
-    for (const double value : values) first[*places++] = value;
+    double stored[8];
+    _mm512_storeu_pd(stored, values);
+    for (const double value : stored) first[*places++] = value;
     p = separator + 1;
   }
   return p - 1;
