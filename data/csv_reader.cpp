@@ -1049,10 +1049,18 @@ template <Fields kFields>
 #endif
 
 #if defined(__x86_64__)
+// Whether no sampled field is longer than 8 bytes. Only then do the blocks of lines of a table of
+// fewer than eight columns pay: one longer field sends its whole block line by line, and a table
+// of three columns of short decimals, one field in sixteen longer, parsed 0.94x as fast with them.
+bool noneOverEightBytes(const std::vector<SampledForms>& sampled) {
+  return std::none_of(sampled.begin(), sampled.end(),
+                      [](const SampledForms& forms) { return forms.overEightBytes > 0; });
+}
+
 // The window's lines, read with `fields`.
 Progress readDataLinesAs(Fields fields, Window& window, Reader& reader, DataTable& table,
                          Fault& fault) {
-  if (eightFields) {
+  if (eightFields && (table.columns.size() >= 8 || noneOverEightBytes(reader.sampledForms))) {
     if (fields == Fields::ShortInteger) {
       return readDataLinesEights<Fields::ShortInteger>(window, reader, table, fault);
     }
